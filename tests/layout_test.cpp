@@ -1,0 +1,241 @@
+// Chart layout and title.
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+using test::Node;
+using test::ViewHost;
+
+struct Span {
+    int column;
+    int top;
+    int bottom;
+    bool operator==(const Span&) const = default;
+};
+
+void PrintTo(const Span& s, std::ostream* os)
+{
+    *os << "{" << s.column << ", [" << s.top << "," << s.bottom << ")}";
+}
+
+Span SpanOf(CChartView& view, int index)
+{
+    const Entry& e = view.table.At(index);
+    return {e.column, e.top, e.bottom};
+}
+
+// Entry 0 the root with 1000 clusters, four children in sibling order.
+const std::vector<Node> workedExample = {
+    {-1, 1000, "X:\\"}, {0, 300, "X:\\A"}, {0, 150, "X:\\B"}, {0, 2, "X:\\C"}, {0, 500, "X:\\D"},
+};
+
+TEST(Layout, WorkedExample)
+{
+    ViewHost host(400);
+    CChartView& view = host.View();
+    test::BuildTree(view.table, workedExample);
+    view.rootIndex = 3;  // not 0/2, so the path title form
+    view.LayoutNode(0, 0, 0, 400);
+    EXPECT_EQ(SpanOf(view, 0), (Span{0, 0, 400}));
+    EXPECT_EQ(SpanOf(view, 1), (Span{1, 0, 120}));
+    EXPECT_EQ(SpanOf(view, 2), (Span{1, 120, 180}));
+    EXPECT_EQ(SpanOf(view, 3), (Span{1, 180, 180}));
+    EXPECT_EQ(SpanOf(view, 4), (Span{1, 180, 380}));
+}
+
+TEST(Layout, ZeroHeightChildLeavesItsSubtreeAtZeroHeight)
+{
+    ViewHost host(400);
+    CChartView& view = host.View();
+    auto nodes = workedExample;
+    nodes.push_back({3, 1, "X:\\C\\E"});
+    nodes.push_back({5, 1, "X:\\C\\E\\F"});
+    test::BuildTree(view.table, nodes);
+    view.rootIndex = 0;
+    view.Relayout();
+    EXPECT_EQ(SpanOf(view, 5), (Span{2, 180, 180}));
+    EXPECT_EQ(SpanOf(view, 6), (Span{3, 180, 180}));
+}
+
+TEST(Layout, ClientHeightZeroGivesEmptySpans)
+{
+    ViewHost host(0);
+    CChartView& view = host.View();
+    test::BuildTree(view.table, workedExample);
+    view.rootIndex = 0;
+    view.Relayout();
+    for (int i = 0; i < view.table.Count(); ++i)
+        EXPECT_EQ(SpanOf(view, i), (Span{i == 0 ? 0 : 1, 0, 0})) << "entry " << i;
+}
+
+TEST(Layout, ChildrenOverflowingTheirParentAreNotClamped)
+{
+    ViewHost host(100);
+    CChartView& view = host.View();
+    test::BuildTree(view.table, {{-1, 10, "X:\\"}, {0, 8, "X:\\A"}, {0, 8, "X:\\B"}});
+    view.rootIndex = 0;
+    view.Relayout();
+    EXPECT_EQ(SpanOf(view, 1), (Span{1, 0, 80}));
+    EXPECT_EQ(SpanOf(view, 2), (Span{1, 80, 160}));
+}
+
+TEST(Layout, EntriesOutsideTheSubtreeAreReset)
+{
+    ViewHost host(200);
+    CChartView& view = host.View();
+    // 0 total, 1 root dir, 2 unaccounted, 3 and 4 under 1, 5 under 3.
+    test::BuildTree(view.table, {{-1, 100, ""}, {0, 50, "X:\\"}, {0, 10, "(x)"}, {1, 20, "X:\\A"},
+                                 {1, 20, "X:\\B"}, {3, 5, "X:\\A\\C"}});
+    view.rootIndex = 0;
+    view.Relayout();
+    view.rootIndex = 3;
+    view.Relayout();
+    EXPECT_EQ(SpanOf(view, 3), (Span{0, 0, 200}));
+    EXPECT_EQ(SpanOf(view, 5), (Span{1, 0, 50}));
+    for (int i : {0, 1, 2, 4})
+        EXPECT_EQ(SpanOf(view, i), (Span{-1, 0, 0})) << "entry " << i;
+}
+
+TEST(Layout, RootWithoutClustersFillsColumnZeroWithoutTrapping)
+{
+    ViewHost host(300);
+    CChartView& view = host.View();
+    test::BuildTree(view.table, {{-1, 10, "X:\\"}, {0, 0, "X:\\EMPTY"}});
+    view.rootIndex = 1;
+    view.Relayout();
+    EXPECT_EQ(SpanOf(view, 1), (Span{0, 0, 300}));
+    EXPECT_EQ(SpanOf(view, 0), (Span{-1, 0, 0}));
+}
+
+TEST(Layout, NegativeRootTouchesNothing)
+{
+    ViewHost host(300);
+    CChartView& view = host.View();
+    test::BuildTree(view.table, workedExample);
+    view.table.At(2).column = 7;
+    view.table.At(2).top = 8;
+    view.table.At(2).bottom = 9;
+    host.SetTitle("untouched");
+    view.rootIndex = -1;
+    view.Relayout();
+    EXPECT_EQ(SpanOf(view, 2), (Span{7, 8, 9}));
+    EXPECT_EQ(host.Title(), "untouched");
+}
+
+// The scale and the product must be binary64. For a parent of 14 clusters
+// in 122 rows, a child of 7 ends at trunc(7 * (122 / 14)): 60 in binary64,
+// 61 with the x87 unit's 80-bit intermediates (and 58 versus 59 in 118 rows).
+struct PrecisionCase {
+    int height;
+    int binary64;
+    int extended;
+};
+
+class LayoutPrecision : public testing::TestWithParam<PrecisionCase> {};
+
+TEST_P(LayoutPrecision, ScaleArithmeticIsBinary64)
+{
+    const PrecisionCase& c = GetParam();
+    volatile long double extendedScale = static_cast<long double>(c.height) / 14.0L;
+    ASSERT_EQ(static_cast<int>(7.0L * extendedScale), c.extended) << "the case must tell the precisions apart";
+
+    ViewHost host(c.height);
+    CChartView& view = host.View();
+    test::BuildTree(view.table, {{-1, 14, "X:\\"}, {0, 7, "X:\\A"}, {0, 7, "X:\\B"}});
+    view.LayoutNode(0, 0, 0, c.height);
+    EXPECT_EQ(SpanOf(view, 1), (Span{1, 0, c.binary64}));
+    EXPECT_EQ(SpanOf(view, 2).top, c.binary64);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LayoutPrecision,
+                         testing::Values(PrecisionCase{122, 60, 61}, PrecisionCase{118, 59, 58}));
+
+TEST(Layout, ProductsBeyondInt32Saturate)
+{
+    ViewHost host(100);
+    CChartView& view = host.View();
+    test::BuildTree(view.table, {{-1, 1, "X:\\"}, {0, 4000000000u, "X:\\A"}, {0, 1, "X:\\B"}});
+    view.LayoutNode(0, 0, 0, 1000);
+    EXPECT_EQ(SpanOf(view, 1), (Span{1, 0, INT32_MAX}));
+    EXPECT_EQ(SpanOf(view, 2), (Span{1, INT32_MAX, INT32_MAX}));
+}
+
+struct TruncCase {
+    double value;
+    std::int32_t expected;
+};
+
+class Trunc : public testing::TestWithParam<TruncCase> {};
+
+TEST_P(Trunc, TowardZeroAndSaturating)
+{
+    EXPECT_EQ(SaturatingTrunc(GetParam().value), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, Trunc,
+                         testing::Values(TruncCase{180.8, 180}, TruncCase{-0.9, 0}, TruncCase{-2.5, -2},
+                                         TruncCase{2147483647.5, INT32_MAX}, TruncCase{1e300, INT32_MAX},
+                                         TruncCase{-1e300, INT32_MIN}, TruncCase{INFINITY, INT32_MAX},
+                                         TruncCase{NAN, 0}));
+
+struct TitleCase {
+    const char* label;
+    int rootIndex;
+    const char* path;  // placed at the root index
+    const char* title;
+};
+
+class Title : public testing::TestWithParam<TitleCase> {};
+
+TEST_P(Title, NamesTheShownEntry)
+{
+    const TitleCase& c = GetParam();
+    ViewHost host(100);
+    CChartView& view = host.View();
+    std::vector<Node> nodes = {{-1, 10, ""}, {0, 5, "D:\\"}, {0, 1, "(不明)"}, {1, 1, "D:\\X"}};
+    if (c.rootIndex == 0 || c.rootIndex == 1)
+        nodes[1].name = c.path;
+    if (c.rootIndex == 3)
+        nodes[3].name = c.path;
+    test::BuildTree(view.table, nodes);
+    view.rootIndex = c.rootIndex;
+    view.Relayout();
+    EXPECT_EQ(host.Title(), c.title);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, Title,
+    testing::Values(TitleCase{"DriveTotal", 0, "D:\\", "Voruta - D:"},
+                    TitleCase{"RootDirectory", 1, "D:\\", "Voruta - D:\\"},
+                    TitleCase{"Unaccounted", 2, "", "Voruta - (不明)"},
+                    TitleCase{"Directory", 3, "D:\\GAMES\\SAVE", "Voruta - D:\\GAMES\\SAVE\\"},
+                    TitleCase{"TrailByte5C", 3, "D:\\表", "Voruta - D:\\表\\"},
+                    TitleCase{"AlreadySeparated", 3, "D:\\GAMES\\", "Voruta - D:\\GAMES\\"},
+                    TitleCase{"NoSeparatorAfterSlashedRoot", 3, "D:\\", "Voruta - D:\\"}),
+    test::ByLabel());
+
+TEST(Title, TrailByte5CIsNotASeparator)
+{
+    // 表 is 95 5C in CP932: its second byte must not count as "\".
+    ASSERT_EQ(std::string("表"), "\x95\x5C") << "literals are CP932 bytes";
+    EntryTable table;
+    test::BuildTree(table, {{-1, 1, ""}, {0, 1, "D:\\"}, {0, 0, ""}, {1, 1, "D:\\\x95\x5C"}});
+    EXPECT_STREQ(ChartTitle(table, 3), "Voruta - D:\\\x95\x5C\\");
+}
+
+TEST(Title, LongestPathGetsItsSeparator)
+{
+    const std::string path = "D:\\" + std::string(256, 'a');
+    ASSERT_EQ(path.size(), 259u);
+    EntryTable table;
+    test::BuildTree(table, {{-1, 1, ""}, {0, 1, "D:\\"}, {0, 0, ""}, {1, 1, path}});
+    const CString title = ChartTitle(table, 3);
+    EXPECT_EQ(title.GetLength(), titleBytes - 1);
+    EXPECT_EQ(std::string(title), "Voruta - " + path + "\\");
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+// Helpers shared by the tests: trees built by hand and windows to lay them out in.
+#pragma once
+
+#include "view/chart_view.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace test {
+
+// One directory of a hand-made tree: its parent (index into the same list),
+// clusters and path. Rows are appended in order; links follow the order.
+struct Node {
+    std::int32_t parent;
+    std::uint32_t clusters;
+    std::string name;
+};
+
+// Fills `table` with the nodes, linking each to its parent in list order.
+void BuildTree(EntryTable& table, const std::vector<Node>& nodes);
+
+// Names parameterised cases after their `label` member.
+struct ByLabel {
+    template <class P>
+    std::string operator()(const testing::TestParamInfo<P>& p) const { return p.param.label; }
+};
+
+// UTF-8 text as CP932 bytes, and back.
+std::string Sjis(const char* utf8);
+std::string Utf8(const std::string& sjis);
+
+// A hidden top-level window with a chart view filling its client area.
+class ViewHost {
+public:
+    explicit ViewHost(int clientHeight, int clientWidth = 400, const VolumeApi& api = Win32VolumeApi());
+    ~ViewHost();
+    ViewHost(const ViewHost&) = delete;
+    ViewHost& operator=(const ViewHost&) = delete;
+
+    CChartView& View() { return view; }
+    std::string Title() const;
+    void SetTitle(const char* text);
+    HWND Frame() const { return frame; }
+    void ResizeClient(int width, int height);
+
+private:
+    HWND frame = nullptr;
+    CChartView view;
+};
+
+}  // namespace test
