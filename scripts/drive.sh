@@ -6,7 +6,7 @@ map_drive() {
   for letter in M N O P Q R S T U V W X Y; do
     local link="$WINEPREFIX/dosdevices/${letter,,}:"
     if [ ! -e "$link" ] && [ ! -L "$link" ]; then
-      ln -s "$dir" "$link"
+      ln -sn "$dir" "$link"
       mapped_letter=$letter
       return 0
     fi

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace test {
 
 void BuildTree(EntryTable& table, const std::vector<Node>& nodes)
@@ -32,22 +35,141 @@ void BuildTree(EntryTable& table, const std::vector<Node>& nodes)
     }
 }
 
+namespace {
+
+std::string Recode(const std::string& text, UINT from, UINT to)
+{
+    const int wideLength = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+    MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), wide.data(), wideLength);
+    const int length = WideCharToMultiByte(to, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(to, 0, wide.data(), wideLength, out.data(), length, nullptr, nullptr);
+    return out;
+}
+
+}  // namespace
+
 std::string Sjis(const char* utf8)
 {
-    wchar_t wide[1024];
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 1024);
-    char out[2048];
-    const int m = WideCharToMultiByte(932, 0, wide, n, out, sizeof out, nullptr, nullptr);
-    return m > 0 ? std::string(out, static_cast<std::size_t>(m - 1)) : std::string();
+    return Recode(utf8, CP_UTF8, 932);
 }
 
 std::string Utf8(const std::string& sjis)
 {
-    wchar_t wide[1024];
-    const int n = MultiByteToWideChar(932, 0, sjis.c_str(), -1, wide, 1024);
-    char out[4096];
-    const int m = WideCharToMultiByte(CP_UTF8, 0, wide, n, out, sizeof out, nullptr, nullptr);
-    return m > 0 ? std::string(out, static_cast<std::size_t>(m - 1)) : std::string();
+    return Recode(sjis, 932, CP_UTF8);
+}
+
+namespace {
+
+std::string WinPathOf(const std::string& unixPath)
+{
+    std::string path = "Z:" + unixPath;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+std::string UniqueUnixName(const char* what)
+{
+    static int serial = 0;
+    return "/tmp/voruta-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial) + what;
+}
+
+std::string ReadAll(const std::string& winPath)
+{
+    std::string text;
+    HANDLE file = CreateFileA(winPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return text;
+    char buffer[256];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    CloseHandle(file);
+    return text;
+}
+
+}  // namespace
+
+int RunUnix(const std::string& script)
+{
+    const std::string base = UniqueUnixName("");
+    const std::string utf8 = Utf8(script);
+    const std::string wrapped = "(\n" + utf8 + "\n) >" + base + ".log 2>&1\necho $? >" + base +
+                                ".tmp && mv " + base + ".tmp " + base + ".done\n";
+    HANDLE file = CreateFileA(WinPathOf(base + ".sh").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return -1;
+    DWORD written = 0;
+    WriteFile(file, wrapped.data(), static_cast<DWORD>(wrapped.size()), &written, nullptr);
+    CloseHandle(file);
+
+    std::string command = "/bin/sh " + base + ".sh";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return -1;
+    if (process.hProcess)
+        CloseHandle(process.hProcess);
+    if (process.hThread)
+        CloseHandle(process.hThread);
+
+    // A Unix process cannot be waited for through its handle: poll for the
+    // file that the script leaves when it ends.
+    const std::string done = WinPathOf(base + ".done");
+    for (int i = 0; i < 3000 && GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(5);
+    const std::string status = ReadAll(done);
+    DeleteFileA(done.c_str());
+    DeleteFileA(WinPathOf(base + ".sh").c_str());
+    const std::string log = ReadAll(WinPathOf(base + ".log"));
+    DeleteFileA(WinPathOf(base + ".log").c_str());
+    if (status.empty())
+        return -1;
+    const int code = std::atoi(status.c_str());
+    if (code != 0)
+        std::fprintf(stderr, "shell script failed (%d):\n%s\n", code, log.c_str());
+    return code;
+}
+
+ScratchDrive::ScratchDrive(const std::string& script) : unixPath(UniqueUnixName(".d"))
+{
+    // ln -sn fails when the link exists, so parallel tests never share a letter.
+    const std::string letterFile = unixPath + ".letter";
+    const int code = RunUnix("mkdir -p " + unixPath + " && cd " + unixPath + " && {\n" + script +
+                             "\n} && for l in k l m n o p q r s t u v w x y; do "
+                             "ln -sn " + unixPath + " \"$WINEPREFIX/dosdevices/$l:\" 2>/dev/null && "
+                             "echo $l > " + letterFile + " && break; done");
+    const std::string chosen = ReadAll(WinPathOf(letterFile));
+    DeleteFileA(WinPathOf(letterFile).c_str());
+    if (code == 0 && !chosen.empty())
+        letter = static_cast<char>(chosen[0] - 'a' + 'A');
+}
+
+ScratchDrive::~ScratchDrive()
+{
+    std::string script = "rm -rf " + unixPath;
+    if (letter)
+        script += "; rm -f \"$WINEPREFIX/dosdevices/" + std::string(1, static_cast<char>(letter - 'A' + 'a')) + ":\"";
+    RunUnix(script);
+}
+
+int ScratchDrive::Run(const std::string& script) const
+{
+    return RunUnix("cd " + unixPath + " && {\n" + script + "\n}");
+}
+
+char AbsentDriveLetter()
+{
+    const DWORD mask = GetLogicalDrives();
+    // Scratch drives take K to Y; look below them.
+    for (char c = 'J'; c > 'B'; --c)
+        if (!(mask & (1u << (c - 'A'))))
+            return c;
+    return 0;
 }
 
 ViewHost::ViewHost(int clientHeight, int clientWidth, const VolumeApi& api) : view(api)

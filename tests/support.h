@@ -32,6 +32,34 @@ struct ByLabel {
 std::string Sjis(const char* utf8);
 std::string Utf8(const std::string& sjis);
 
+// Runs a shell script on the Linux side (Wine starts ELF programs itself)
+// and waits until it has ended. The script is given as CP932 text and runs as
+// UTF-8. Returns the script's exit status, or -1 when it could not be run.
+int RunUnix(const std::string& script);
+
+// A fresh Linux directory mapped to a free drive letter of the Wine prefix
+// for as long as the object lives. `script` runs inside the directory first
+// to fill it.
+class ScratchDrive {
+public:
+    explicit ScratchDrive(const std::string& script = "");
+    ~ScratchDrive();
+    ScratchDrive(const ScratchDrive&) = delete;
+    ScratchDrive& operator=(const ScratchDrive&) = delete;
+
+    char Letter() const { return letter; }
+    const std::string& UnixPath() const { return unixPath; }
+    // Runs a further script inside the directory.
+    int Run(const std::string& script) const;
+
+private:
+    std::string unixPath;
+    char letter = 0;
+};
+
+// A drive letter that no drive stands behind.
+char AbsentDriveLetter();
+
 // A hidden top-level window with a chart view filling its client area.
 class ViewHost {
 public:

@@ -1,0 +1,46 @@
+// A volume seam whose answers the test sets.
+#pragma once
+
+#include "analysis/volume.h"
+
+#include <string>
+
+namespace test {
+
+// What the fake platform answers, and what it was asked. One at a time:
+// Install() resets it.
+struct FakeVolume {
+    // GetVersionExA
+    BOOL versionResult = 1;
+    DWORD platformId = VER_PLATFORM_WIN32_NT;
+    DWORD buildNumber = 2600;
+    // the VWIN32 device
+    bool deviceOpens = true;
+    BOOL delivered = TRUE;
+    bool clearCarry = true;
+    ExtFreeSpace deviceAnswer{};
+    // GetDiskFreeSpaceA
+    BOOL diskResult = TRUE;
+    DWORD sectorsPerCluster = 8;
+    DWORD bytesPerSector = 512;
+    DWORD freeClusters = 200;
+    DWORD totalClusters = 1000;
+    // Answer GetDiskFreeSpaceA for real (the real tree) but with these figures.
+    bool realDiskCheck = false;
+
+    int deviceOpened = 0;
+    int deviceCalls = 0;
+    int deviceClosed = 0;
+    int diskCalls = 0;
+    std::string lastRoot;
+    DiocRegisters lastRegisters{};
+    DWORD lastCode = 0;
+    DWORD lastAccess = 0, lastShare = 0, lastDisposition = 0, lastFlags = 0;
+    std::string lastDevice;
+    int waitDepthSeen = -1;  // the wait cursor depth during the disk query
+};
+
+// Resets the fake and returns the seam that answers from it.
+const VolumeApi& InstallFakeVolume(FakeVolume*& fake);
+
+}  // namespace test

@@ -1,0 +1,398 @@
+// Drive scan over real directory trees made for each test.
+#include "fake_volume.h"
+#include "platform/app.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using test::FakeVolume;
+using test::ScratchDrive;
+using test::ViewHost;
+
+// A view whose volume answers as the fake says, after checking that the
+// drive really exists.
+class Scan : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        api = &test::InstallFakeVolume(fake);
+        fake->realDiskCheck = true;
+        fake->sectorsPerCluster = 8;
+        fake->bytesPerSector = 512;
+        fake->totalClusters = 1000000;
+        fake->freeClusters = 500000;
+    }
+
+    ViewHost& Host()
+    {
+        if (!host)
+            host.emplace(400, 400, *api);
+        return *host;
+    }
+    CChartView& View() { return Host().View(); }
+    Entry& At(int i) { return View().table.At(i); }
+
+    // Index of the entry whose path is `path` ("" when none).
+    int Find(const std::string& path)
+    {
+        for (int i = 0; i < View().table.Count(); ++i)
+            if (path == At(i).name)
+                return i;
+        return -1;
+    }
+
+    FakeVolume* fake = nullptr;
+    const VolumeApi* api = nullptr;
+    std::optional<ViewHost> host;
+};
+
+struct FileCase {
+    const char* label;
+    const char* size;    // for truncate -s
+    DWORD sectorsPerCluster;
+    std::uint64_t bytes;
+    std::uint64_t slack;
+    std::uint32_t clusters;
+};
+
+class ScanFile : public Scan, public testing::WithParamInterface<FileCase> {};
+
+TEST_P(ScanFile, CountsBytesSlackAndClusters)
+{
+    const FileCase& c = GetParam();
+    ScratchDrive drive(std::string("truncate -s ") + c.size + " f");
+    ASSERT_TRUE(drive.Letter());
+    fake->sectorsPerCluster = c.sectorsPerCluster;
+    ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
+    const Entry& root = At(1);
+    EXPECT_EQ(root.bytes, c.bytes);
+    EXPECT_EQ(root.slack, c.slack);
+    EXPECT_EQ(root.clusters, c.clusters);
+    EXPECT_EQ(root.files, 1u);
+    EXPECT_EQ(root.dirs, 0u);
+    EXPECT_EQ(root.firstChild, -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, ScanFile,
+    testing::Values(FileCase{"Empty", "0", 8, 0, 0, 0}, FileCase{"OneByte", "1", 8, 1, 4095, 1},
+                    FileCase{"OneCluster", "4096", 8, 4096, 0, 1},
+                    FileCase{"ThreeClusters", "12288", 8, 12288, 0, 3},
+                    FileCase{"OneByteOver", "4097", 8, 4097, 4095, 2},
+                    // 5 GiB with 32 KiB clusters: H = 1, L = 2^30, 131072 + 32768 clusters.
+                    FileCase{"FiveGiBSparse", "5G", 64, 5368709120ull, 0, 163840},
+                    FileCase{"FiveGiBPlusOne", "5368709121", 64, 5368709121ull, 32767, 163841}),
+    test::ByLabel());
+
+TEST_F(Scan, WorkedExampleAndTheFixedEntries)
+{
+    // A directory with a 1-byte file, a 4096-byte file and an empty subdirectory.
+    ScratchDrive drive("mkdir -p DIR/SUB && truncate -s 1 DIR/a && truncate -s 4096 DIR/b");
+    ASSERT_TRUE(drive.Letter());
+    ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
+    const std::string root = std::string(1, drive.Letter()) + ":\\";
+
+    const int dir = Find(root + "DIR");
+    ASSERT_EQ(dir, 3);
+    EXPECT_EQ(At(dir).bytes, 4097u);
+    EXPECT_EQ(At(dir).slack, 4095u);
+    EXPECT_EQ(At(dir).clusters, 3u);
+    EXPECT_EQ(At(dir).files, 2u);
+    EXPECT_EQ(At(dir).dirs, 1u);
+    EXPECT_EQ(At(dir).nameOffset, 3u);
+    EXPECT_STREQ(At(dir).DisplayName(), "DIR");
+
+    const int sub = Find(root + "DIR\\SUB");
+    ASSERT_EQ(sub, 4);
+    EXPECT_EQ(At(sub).nameOffset, 7u);
+    EXPECT_EQ(At(sub).clusters | At(sub).files | At(sub).dirs, 0u);
+    EXPECT_EQ(At(sub).parent, dir);
+
+    // Entry 0: the whole volume.
+    EXPECT_STREQ(At(0).name, "");
+    EXPECT_STREQ(At(0).DisplayName(), "(Total)");
+    EXPECT_EQ(At(0).clusters, 1000000u);
+    EXPECT_EQ(At(0).bytes, 4096ull * 1000000);
+    EXPECT_EQ(At(0).slack, 4096ull * 500000);
+    EXPECT_EQ(At(0).firstChild, 1);
+    EXPECT_EQ(At(0).parent, -1);
+    // Entry 1: the root directory, which holds the sums of the drive.
+    EXPECT_EQ(At(1).name, root);
+    EXPECT_STREQ(At(1).DisplayName(), root.c_str());
+    EXPECT_EQ(At(1).clusters, 4u);
+    EXPECT_EQ(At(1).dirs, 2u);
+    EXPECT_EQ(At(1).parent, 0);
+    // The rest of the used clusters is unaccounted.
+    EXPECT_EQ(At(1).nextSibling, 2);
+    EXPECT_STREQ(At(2).name, "(不明)");
+    EXPECT_EQ(At(2).clusters, 500000u - 4u);
+
+    EXPECT_EQ(View().rootIndex, 0);
+    EXPECT_EQ(View().clusterBytes, 4096u);
+    EXPECT_EQ(View().clustersPer4G, 1048576u);
+    EXPECT_EQ(Host().Title(), "Voruta - " + std::string(1, drive.Letter()) + ":");
+    EXPECT_EQ(At(0).column, 0);
+    EXPECT_EQ(At(0).bottom, 400);
+}
+
+TEST_F(Scan, ChildrenInListingOrderAndDotsNamesKept)
+{
+    ScratchDrive drive("mkdir -p A/A1 A/A2 B ... C && truncate -s 1 B/f");
+    ASSERT_TRUE(drive.Letter());
+    ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
+    const std::string root = std::string(1, drive.Letter()) + ":\\";
+    // Depth-first pre-order; siblings as the listing gives them (by name here).
+    const char* expected[] = {"...", "A", "A\\A1", "A\\A2", "B", "C"};
+    ASSERT_EQ(View().table.Count(), 3 + 6);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(At(3 + i).name, root + expected[i]) << "index " << 3 + i;
+    EXPECT_EQ(At(1).firstChild, 3);
+    EXPECT_EQ(At(3).nextSibling, 4);
+    EXPECT_EQ(At(4).nextSibling, 7);
+    EXPECT_EQ(At(7).nextSibling, 8);
+    EXPECT_EQ(At(8).nextSibling, -1);
+    EXPECT_EQ(At(4).firstChild, 5);
+    EXPECT_EQ(At(5).nextSibling, 6);
+    EXPECT_EQ(At(4).dirs, 2u);
+    EXPECT_EQ(At(4).clusters, 2u);
+    EXPECT_EQ(At(4).files, 0u);
+    EXPECT_EQ(At(4).bytes, 0u);
+    EXPECT_EQ(At(1).dirs, 6u);
+    EXPECT_EQ(At(1).clusters, 6u + 1u);
+}
+
+TEST_F(Scan, JapaneseNamesWithTrailByte5C)
+{
+    // 表 and 予 both end in the byte 0x5C in CP932.
+    ScratchDrive drive("mkdir -p 表/予 日本 && truncate -s 10 表/予/f && truncate -s 5 日本/g");
+    ASSERT_TRUE(drive.Letter());
+    ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
+    const std::string root = std::string(1, drive.Letter()) + ":\\";
+    const int table = Find(root + "表");
+    const int inner = Find(root + "表\\予");
+    ASSERT_GE(table, 0);
+    ASSERT_GE(inner, 0);
+    EXPECT_EQ(At(inner).nameOffset, 6u);
+    EXPECT_STREQ(At(inner).DisplayName(), "予");
+    EXPECT_EQ(At(inner).files, 1u) << "the directory was listed through its own path";
+    EXPECT_EQ(At(table).bytes, 10u);
+    EXPECT_EQ(At(1).files, 2u);
+    View().rootIndex = inner;
+    View().Relayout();
+    EXPECT_EQ(Host().Title(), "Voruta - " + root + "表\\予\\");
+}
+
+TEST_F(Scan, DirectoryLinksAreCountedButNotWalked)
+{
+    ScratchDrive drive("mkdir -p real/deep && truncate -s 4096 real/deep/f && ln -s .. real/loop && ln -s real alias");
+    ASSERT_TRUE(drive.Letter());
+    ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
+    const std::string root = std::string(1, drive.Letter()) + ":\\";
+    const int alias = Find(root + "alias");
+    const int loop = Find(root + "real\\loop");
+    ASSERT_GE(alias, 0);
+    ASSERT_GE(loop, 0);
+    EXPECT_EQ(At(alias).firstChild, -1);
+    EXPECT_EQ(At(alias).clusters, 0u);
+    EXPECT_EQ(At(loop).firstChild, -1);
+    EXPECT_EQ(View().table.Count(), 3 + 4);
+    EXPECT_EQ(At(1).files, 1u) << "the file is counted once";
+    EXPECT_EQ(At(1).clusters, 1u + 4u);
+}
+
+TEST_F(Scan, UnspellableNameIsWalkedThroughItsShortName)
+{
+    // A Hangul name has no CP932 spelling; the listing shows it with "?".
+    ScratchDrive drive("d=$(printf '\\355\\225\\234\\352\\270\\200'); mkdir \"$d\" && truncate -s 4096 \"$d/f\"");
+    ASSERT_TRUE(drive.Letter());
+    ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
+    ASSERT_EQ(View().table.Count(), 4);
+    EXPECT_EQ(std::string(At(3).name).find('?'), std::string::npos) << At(3).name;
+    EXPECT_EQ(At(3).files, 1u);
+    EXPECT_EQ(At(1).clusters, 2u);
+}
+
+TEST_F(Scan, OverlongPathsAreNeverWrittenPastTheField)
+{
+    const std::string a(100, 'a'), b(100, 'b'), c(100, 'c'), d(152, 'd');
+    // a\b\c is 305 bytes: not recorded. a\d is 256 bytes: recorded, but its
+    // search pattern would not fit, so it is not listed.
+    ScratchDrive drive("mkdir -p " + a + "/" + b + "/" + c + " " + a + "/" + d + " && truncate -s 1 " + a + "/" +
+                       b + "/" + c + "/f && truncate -s 1 " + a + "/" + b + "/g && truncate -s 1 " + a + "/" + d +
+                       "/h");
+    ASSERT_TRUE(drive.Letter());
+    ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
+    const std::string root = std::string(1, drive.Letter()) + ":\\";
+    const int ab = Find(root + a + "\\" + b);
+    const int ad = Find(root + a + "\\" + d);
+    ASSERT_GE(ab, 0);
+    ASSERT_GE(ad, 0);
+    EXPECT_EQ(std::string(At(ad).name).size(), 256u);
+    EXPECT_EQ(At(ab).firstChild, -1);
+    EXPECT_EQ(At(ab).files, 1u);
+    EXPECT_EQ(At(ab).dirs, 0u);
+    EXPECT_EQ(At(ad).files, 0u);
+    EXPECT_EQ(At(ad).clusters, 0u);
+    EXPECT_EQ(View().table.Count(), 3 + 3);
+}
+
+struct UnaccountedCase {
+    const char* label;
+    const char* size;
+    int expectedClusters;  // 0: entry 2 not in use
+};
+
+class ScanUnaccounted : public Scan, public testing::WithParamInterface<UnaccountedCase> {};
+
+TEST_P(ScanUnaccounted, FillsEntry2OnlyWhenTheWalkFoundLess)
+{
+    ScratchDrive drive(std::string("truncate -s ") + GetParam().size + " f");
+    ASSERT_TRUE(drive.Letter());
+    fake->totalClusters = 1000;
+    fake->freeClusters = 200;
+    ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
+    if (GetParam().expectedClusters) {
+        EXPECT_EQ(At(1).nextSibling, 2);
+        EXPECT_EQ(At(2).parent, 0);
+        EXPECT_EQ(At(2).clusters, static_cast<std::uint32_t>(GetParam().expectedClusters));
+        EXPECT_EQ(At(2).bytes, 4096ull * GetParam().expectedClusters);
+        EXPECT_STREQ(At(2).name, "(不明)");
+        EXPECT_EQ(At(2).column, 1);
+    } else {
+        EXPECT_EQ(At(1).nextSibling, -1);
+        EXPECT_EQ(At(2).parent, -1);
+        EXPECT_STREQ(At(2).name, "");
+        EXPECT_EQ(At(2).column, -1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Walks, ScanUnaccounted,
+                         testing::Values(UnaccountedCase{"Found700", "2867200", 100},
+                                         UnaccountedCase{"Found800", "3276800", 0},
+                                         UnaccountedCase{"Found900", "3686400", 0}),
+                         test::ByLabel());
+
+TEST_F(Scan, RescanReusesTheTable)
+{
+    ScratchDrive big("mkdir -p a/b/c/d e/f/g h i j k");
+    ScratchDrive small("mkdir one");
+    ASSERT_TRUE(big.Letter() && small.Letter());
+    ASSERT_EQ(View().ScanDrive(big.Letter()), 1);
+    ASSERT_EQ(View().table.Count(), 3 + 11);
+    const int capacity = View().table.Capacity();
+    View().rootIndex = 5;
+    ASSERT_EQ(View().ScanDrive(small.Letter()), 1);
+    EXPECT_EQ(View().table.Count(), 4);
+    EXPECT_EQ(View().table.Capacity(), capacity);
+    EXPECT_EQ(View().rootIndex, 0);
+    EXPECT_EQ(At(3).name, std::string(1, small.Letter()) + ":\\one");
+    EXPECT_EQ(At(3).nextSibling, -1);
+}
+
+TEST_F(Scan, LowerCaseLetterScansTheSameDrive)
+{
+    ScratchDrive drive("mkdir x");
+    ASSERT_TRUE(drive.Letter());
+    const char lower = static_cast<char>(drive.Letter() - 'A' + 'a');
+    ASSERT_EQ(View().ScanDrive(lower), 1);
+    EXPECT_STREQ(View().rootPath, (std::string(1, lower) + ":\\").c_str());
+    EXPECT_EQ(At(3).name, std::string(1, lower) + ":\\x");
+    EXPECT_EQ(Host().Title(), "Voruta - " + std::string(1, lower) + ":");
+}
+
+TEST_F(Scan, FailedQueryKeepsTheShownTree)
+{
+    ScratchDrive drive("mkdir x y");
+    ASSERT_TRUE(drive.Letter());
+    ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
+    View().rootIndex = 3;
+    View().Relayout();
+    const std::string title = Host().Title();
+    const int count = View().table.Count();
+    const Entry before = At(3);
+
+    const char absent = test::AbsentDriveLetter();
+    ASSERT_TRUE(absent);
+    EXPECT_EQ(View().ScanDrive(absent), 0);
+    EXPECT_EQ(View().rootPath[0], absent);
+    EXPECT_STREQ(View().rootPath + 1, ":\\");
+    EXPECT_EQ(View().clusterBytes | View().clustersPer4G | View().freeClusters | View().totalClusters, 0u);
+    EXPECT_EQ(View().rootIndex, 3);
+    EXPECT_EQ(View().table.Count(), count);
+    EXPECT_EQ(std::memcmp(&At(3), &before, sizeof before), 0);
+    EXPECT_EQ(Host().Title(), title);
+}
+
+struct BadGeometryCase {
+    const char* label;
+    DWORD sectorsPerCluster;
+    DWORD bytesPerSector;
+};
+
+class ScanBadGeometry : public Scan, public testing::WithParamInterface<BadGeometryCase> {};
+
+TEST_P(ScanBadGeometry, ClustersBelowFourBytesFailTheScan)
+{
+    ScratchDrive drive("truncate -s 7 f");
+    ASSERT_TRUE(drive.Letter());
+    fake->sectorsPerCluster = GetParam().sectorsPerCluster;
+    fake->bytesPerSector = GetParam().bytesPerSector;
+    EXPECT_EQ(View().ScanDrive(drive.Letter()), 0);
+    EXPECT_EQ(View().rootIndex, -1);
+    EXPECT_EQ(View().clusterBytes, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Geometry, ScanBadGeometry,
+                         testing::Values(BadGeometryCase{"Zero", 0, 512}, BadGeometryCase{"One", 1, 1},
+                                         BadGeometryCase{"Three", 1, 3}),
+                         test::ByLabel());
+
+TEST_F(Scan, NulLetterIsNoDrive)
+{
+    EXPECT_EQ(View().ScanDrive('\0'), 0);
+    EXPECT_EQ(fake->diskCalls, 0);
+}
+
+TEST_F(Scan, WaitCursorShownDuringAndEndedOnEveryWayOut)
+{
+    CWinApp app;
+    ScratchDrive drive("mkdir x");
+    ASSERT_TRUE(drive.Letter());
+    ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
+    EXPECT_EQ(fake->waitDepthSeen, 1);
+    EXPECT_EQ(app.WaitCursorDepth(), 0);
+
+    fake->waitDepthSeen = -1;
+    EXPECT_EQ(View().ScanDrive(test::AbsentDriveLetter()), 0);
+    EXPECT_EQ(fake->waitDepthSeen, 1);
+    EXPECT_EQ(app.WaitCursorDepth(), 0);
+}
+
+TEST_F(Scan, ExhaustedStorageEndsWithAConsistentTable)
+{
+    // 160 directories; the storage limit stops the table at 131 entries.
+    ScratchDrive drive("for i in $(seq 1 80); do mkdir -p d$i/s; truncate -s 4096 d$i/s/f; done");
+    ASSERT_TRUE(drive.Letter());
+    fake->totalClusters = 1000;
+    fake->freeClusters = 0;
+    View().table.Storage().SetLimit(200 * sizeof(Entry));
+    ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
+    const int count = View().table.Count();
+    EXPECT_EQ(count, 131);
+    // Every recorded directory's sums match its recorded children, and what
+    // went unrecorded is in entry 2.
+    std::uint32_t found = 0;
+    for (int i = 3; i < count; ++i) {
+        if (At(i).parent == 1)
+            found += At(i).clusters + 1;
+    }
+    EXPECT_EQ(At(1).clusters, found);
+    EXPECT_EQ(At(1).clusters + At(2).clusters, 1000u);
+    EXPECT_EQ(At(0).bottom, 400);
+}
+
+}  // namespace

@@ -1,0 +1,244 @@
+// Volume geometry: the choice of source and both query paths.
+#include "fake_volume.h"
+#include "support.h"
+#include "view/chart_view.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <optional>
+
+namespace {
+
+using test::FakeVolume;
+
+struct SourceCase {
+    const char* label;
+    BOOL versionResult;
+    DWORD platformId;
+    DWORD buildNumber;
+    int expected;
+};
+
+class SourceChoice : public testing::TestWithParam<SourceCase> {};
+
+TEST_P(SourceChoice, ExtendedOnlyOnWindows9xBuild1000AndLater)
+{
+    FakeVolume* fake;
+    const VolumeApi& api = test::InstallFakeVolume(fake);
+    fake->versionResult = GetParam().versionResult;
+    fake->platformId = GetParam().platformId;
+    fake->buildNumber = GetParam().buildNumber;
+    CChartView view(api);
+    EXPECT_EQ(view.useExtFreeSpace, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Platforms, SourceChoice,
+    testing::Values(SourceCase{"NtFamily", 1, VER_PLATFORM_WIN32_NT, 2600, 0},
+                    SourceCase{"Build999", 1, VER_PLATFORM_WIN32_WINDOWS, 999, 0},
+                    SourceCase{"Build1000", 1, VER_PLATFORM_WIN32_WINDOWS, 1000, 1},
+                    SourceCase{"HighBitsIgnored", 1, VER_PLATFORM_WIN32_WINDOWS, 0x040A0457, 1},
+                    SourceCase{"HighBitsDoNotCount", 1, VER_PLATFORM_WIN32_WINDOWS, 0x10003E7, 0},
+                    SourceCase{"VersionCallFails", 0, VER_PLATFORM_WIN32_WINDOWS, 2222, 0},
+                    SourceCase{"VersionResultNotOne", 2, VER_PLATFORM_WIN32_WINDOWS, 2222, 0}),
+    test::ByLabel());
+
+class VolumeQuery : public testing::Test {
+protected:
+    // A view on the Windows 9x path with the device answering 4096-byte
+    // clusters (8 x 512), 300 free of 5000.
+    CChartView& Extended()
+    {
+        api = &test::InstallFakeVolume(fake);
+        fake->platformId = VER_PLATFORM_WIN32_WINDOWS;
+        fake->buildNumber = 2222;
+        fake->deviceAnswer.sectorsPerCluster = 8;
+        fake->deviceAnswer.bytesPerSector = 512;
+        fake->deviceAnswer.availableClusters = 300;
+        fake->deviceAnswer.totalClusters = 5000;
+        view.emplace(*api);
+        return *view;
+    }
+
+    int Query(CChartView& v)
+    {
+        return v.QueryVolumeGeometry("C:\\", bytes, freeCount, total);
+    }
+
+    FakeVolume* fake = nullptr;
+    const VolumeApi* api = nullptr;
+    std::optional<CChartView> view;
+    std::uint32_t bytes = 0, freeCount = 0, total = 0;
+};
+
+TEST_F(VolumeQuery, ExtendedPathReadsTheDeviceRecord)
+{
+    CChartView& v = Extended();
+    ASSERT_EQ(v.useExtFreeSpace, 1);
+    EXPECT_EQ(Query(v), 1);
+    EXPECT_EQ(bytes, 4096u);
+    EXPECT_EQ(freeCount, 300u);
+    EXPECT_EQ(total, 5000u);
+    EXPECT_EQ(fake->diskCalls, 0);
+    EXPECT_EQ(fake->deviceClosed, 1);
+    // The call as the service wants it.
+    EXPECT_EQ(fake->lastDevice, "\\\\.\\vwin32");
+    EXPECT_EQ(fake->lastAccess, 0u);
+    EXPECT_EQ(fake->lastShare, static_cast<DWORD>(FILE_SHARE_WRITE));
+    EXPECT_EQ(fake->lastDisposition, static_cast<DWORD>(OPEN_EXISTING));
+    EXPECT_EQ(fake->lastFlags, static_cast<DWORD>(FILE_FLAG_DELETE_ON_CLOSE));
+    EXPECT_EQ(fake->lastCode, 6u);
+    EXPECT_EQ(fake->lastRegisters.eax, 0x7303u);
+    EXPECT_EQ(fake->lastRegisters.ecx, 44u);
+    EXPECT_EQ(fake->lastRegisters.ebx, 0u);
+    EXPECT_EQ(fake->lastRegisters.esi, 0u);
+    EXPECT_EQ(fake->lastRegisters.flags, 1u);
+    EXPECT_EQ(fake->lastRoot, "C:\\");
+}
+
+TEST_F(VolumeQuery, CarryLeftSetFallsBack)
+{
+    CChartView& v = Extended();
+    fake->clearCarry = false;
+    EXPECT_EQ(Query(v), 1);
+    EXPECT_EQ(fake->deviceCalls, 1);
+    EXPECT_EQ(fake->deviceClosed, 1);
+    EXPECT_EQ(fake->diskCalls, 1);
+    EXPECT_EQ(bytes, 4096u);
+    EXPECT_EQ(freeCount, 200u);
+    EXPECT_EQ(total, 1000u);
+}
+
+TEST_F(VolumeQuery, UndeliveredRequestFallsBack)
+{
+    CChartView& v = Extended();
+    fake->delivered = FALSE;
+    EXPECT_EQ(Query(v), 1);
+    EXPECT_EQ(fake->deviceClosed, 1);
+    EXPECT_EQ(total, 1000u);
+}
+
+TEST_F(VolumeQuery, DeviceThatDoesNotOpenIsNeverCalled)
+{
+    CChartView& v = Extended();
+    fake->deviceOpens = false;
+    EXPECT_EQ(Query(v), 1);
+    EXPECT_EQ(fake->deviceCalls, 0);
+    EXPECT_EQ(fake->deviceClosed, 0);
+    EXPECT_EQ(fake->diskCalls, 1);
+    EXPECT_EQ(bytes, 4096u);
+}
+
+TEST_F(VolumeQuery, BothSourcesFailing)
+{
+    CChartView& v = Extended();
+    fake->clearCarry = false;
+    fake->diskResult = FALSE;
+    EXPECT_EQ(Query(v), 0);
+    // The next query tries the device again.
+    EXPECT_EQ(v.useExtFreeSpace, 1);
+    Query(v);
+    EXPECT_EQ(fake->deviceCalls, 2);
+}
+
+TEST_F(VolumeQuery, NtFamilyUsesOnlyTheFreeSpaceCall)
+{
+    api = &test::InstallFakeVolume(fake);
+    CChartView v(*api);
+    EXPECT_EQ(Query(v), 1);
+    EXPECT_EQ(fake->deviceOpened, 0);
+    EXPECT_EQ(bytes, 4096u);
+}
+
+TEST(ExtFreeSpace, RecordIsZeroedAndSizedBeforeTheCall)
+{
+    FakeVolume* fake;
+    const VolumeApi& api = test::InstallFakeVolume(fake);
+    fake->clearCarry = false;
+    ExtFreeSpace record;
+    std::memset(&record, 0xEE, sizeof record);
+    EXPECT_EQ(QueryExtFreeSpace("D:\\", record, api), 0);
+    EXPECT_EQ(record.structSize, 44);
+    EXPECT_EQ(record.level, 0);
+    EXPECT_EQ(record.reserved[1], 0u);
+}
+
+TEST(ExtFreeSpace, FailedOpenLeavesTheRecordAlone)
+{
+    FakeVolume* fake;
+    const VolumeApi& api = test::InstallFakeVolume(fake);
+    fake->deviceOpens = false;
+    ExtFreeSpace record;
+    std::memset(&record, 0xEE, sizeof record);
+    EXPECT_EQ(QueryExtFreeSpace("D:\\", record, api), 0);
+    EXPECT_EQ(record.structSize, 0xEEEE);
+}
+
+}  // namespace
+
+namespace {
+
+// Runs a program of the build and returns what it printed.
+std::string RunProgram(const std::string& exe)
+{
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd, writeEnd;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return {};
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process{};
+    std::string command = "\"" + exe + "\"";
+    const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                        &startup, &process);
+    CloseHandle(writeEnd);
+    std::string output;
+    if (started) {
+        char buffer[512];
+        DWORD got = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+            output.append(buffer, got);
+        WaitForSingleObject(process.hProcess, 30000);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    CloseHandle(readEnd);
+    return output;
+}
+
+TEST(VolumeOnWindows98, ExtendedPathAnswersFromTheDevice)
+{
+    // Wine plays Windows 98 for the probe alone.
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\voruta-win98-probe.exe", 0, nullptr,
+                              0, KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
+    RegCloseKey(key);
+
+    std::string exe = "Z:" VORUTA_BINARY_DIR "/tests/voruta-win98-probe.exe";
+    for (char& c : exe)
+        if (c == '/')
+            c = '\\';
+    const std::string output = RunProgram(exe);
+    // The device is used, the fallback never, and the figures are the record's.
+    EXPECT_NE(output.find("useExt=1 ext=1 result=1"), std::string::npos) << output;
+    EXPECT_NE(output.find("device=1 disk=0"), std::string::npos) << output;
+    unsigned spc = 0, bps = 0, freeCount = 0, total = 0, bytes = 0, f = 0, t = 0;
+    const auto at = output.find("record=");
+    ASSERT_NE(at, std::string::npos) << output;
+    std::sscanf(output.c_str() + at, "record=%u,%u,%u,%u", &spc, &bps, &freeCount, &total);
+    std::sscanf(output.c_str() + output.find("bytes="), "bytes=%u free=%u total=%u", &bytes, &f, &t);
+    EXPECT_EQ(bytes, spc * bps);
+    EXPECT_EQ(f, freeCount);
+    EXPECT_EQ(t, total);
+    EXPECT_GT(bytes, 0u);
+}
+
+}  // namespace
