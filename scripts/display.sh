@@ -15,12 +15,13 @@ start_private_display() {
 start_wineserver() {
   # A wineserver first started from inside CTest or a pipe makes every test
   # slow; start it here, persistent, and warm it up once.
-  wineserver -p >/dev/null 2>&1
+  wineserver -p >/dev/null 2>&1 || true  # already running is fine
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 stop_display() {
-  wineserver -k >/dev/null 2>&1 || true
   if [ -n "$voruta_started_xvfb" ]; then
+    # Windows on the private display end with it, and so does their server.
+    wineserver -k >/dev/null 2>&1 || true
     kill "$voruta_started_xvfb" 2>/dev/null || true
     wait "$voruta_started_xvfb" 2>/dev/null || true
     voruta_started_xvfb=""

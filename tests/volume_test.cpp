@@ -222,7 +222,7 @@ TEST(VolumeOnWindows98, ExtendedPathAnswersFromTheDevice)
     RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
     RegCloseKey(key);
 
-    std::string exe = "Z:" VORUTA_BINARY_DIR "/tests/voruta-win98-probe.exe";
+    std::string exe = "Z:" VORUTA_BINARY_DIR "/voruta-win98-probe.exe";
     for (char& c : exe)
         if (c == '/')
             c = '\\';

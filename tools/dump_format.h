@@ -1,0 +1,20 @@
+// The line formats of voruta-dump.
+#pragma once
+
+#include "view/chart_view.h"
+
+#include <string>
+
+namespace dump {
+
+// CP932 text as UTF-8.
+std::string Utf8(const std::string& text);
+
+// volume<TAB>rootPath<TAB>clusterBytes<TAB>clustersPer4G<TAB>freeClusters<TAB>totalClusters<TAB>result
+std::string VolumeLine(const CChartView& view, std::int32_t result);
+
+// entry<TAB>index<TAB>parent<TAB>nextSibling<TAB>firstChild<TAB>nameOffset<TAB>clusters<TAB>files<TAB>dirs
+// <TAB>bytes<TAB>slack<TAB>column<TAB>top<TAB>bottom<TAB>name (entry 0: its display name)
+std::string EntryLine(const EntryTable& table, std::int32_t index);
+
+}  // namespace dump
