@@ -18,6 +18,10 @@ public:
     // (the dump tool, the tests).
     static CWinApp* Current() noexcept { return current; }
 
+    // The main window, once the start-up has made one.
+    HWND MainWindow() const noexcept { return mainWindow ? mainWindow->GetSafeHwnd() : nullptr; }
+    CWnd* mainWindow = nullptr;
+
     void BeginWaitCursor() noexcept;
     void EndWaitCursor() noexcept;
     int WaitCursorDepth() const noexcept { return waitDepth; }

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace test {
 
@@ -175,11 +176,10 @@ char AbsentDriveLetter()
 ViewHost::ViewHost(int clientHeight, int clientWidth, const VolumeApi& api) : view(api)
 {
     const CString cls = CWnd::RegisterWndClass(0, nullptr, nullptr, nullptr);
-    RECT outer{0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&outer, WS_POPUP, FALSE, 0);
-    frame = CreateWindowExA(0, cls, "start", WS_POPUP, 0, 0, outer.right - outer.left,
-                            outer.bottom - outer.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    frame = CreateWindowExA(0, cls, "start", WS_POPUP, 0, 0, clientWidth, clientHeight, nullptr, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
     view.Create(nullptr, "", WS_CHILD | WS_VISIBLE, RECT{0, 0, clientWidth, clientHeight}, frame, 0xE900);
+    ResizeClient(clientWidth, clientHeight);
 }
 
 ViewHost::~ViewHost()
@@ -203,11 +203,131 @@ void ViewHost::SetTitle(const char* text)
 
 void ViewHost::ResizeClient(int width, int height)
 {
+    // The view's own edge takes room: size its window so that its client
+    // area is exactly width x height, and the frame around it.
     RECT outer{0, 0, width, height};
-    AdjustWindowRectEx(&outer, WS_POPUP, FALSE, 0);
-    SetWindowPos(frame, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-    MoveWindow(view, 0, 0, width, height, TRUE);
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongA(view, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongA(view, GWL_EXSTYLE)));
+    const int viewWidth = outer.right - outer.left;
+    // Wine drops the edge of a window too low to hold it; a zero-height
+    // window is the way to a zero-height client area.
+    const int viewHeight = height == 0 ? 0 : outer.bottom - outer.top;
+    SetWindowPos(frame, nullptr, 0, 0, viewWidth, viewHeight, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    MoveWindow(view, 0, 0, viewWidth, viewHeight, TRUE);
+}
+
+void ViewHost::Show()
+{
+    SetWindowPos(frame, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    UpdateWindow(frame);
+}
+
+std::vector<COLORREF> ViewHost::Capture(int& width, int& height)
+{
+    RECT client;
+    ::GetClientRect(view, &client);
+    width = client.right;
+    height = client.bottom;
+    std::vector<COLORREF> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    if (pixels.empty())
+        return pixels;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(view);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* p = static_cast<const std::uint32_t*>(bits);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = RGB((p[i] >> 16) & 0xFF, (p[i] >> 8) & 0xFF, p[i] & 0xFF);
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(view, screen);
+    return pixels;
+}
+
+namespace {
+
+// The hook procedures have no context argument; the tests run on one thread.
+HWND countedWindow = nullptr;
+int paintCount = 0;
+std::function<void(HWND)> pendingDialogAction;
+
+LRESULT CALLBACK CountPaint(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && message->hwnd == countedWindow && message->message == WM_PAINT)
+        ++paintCount;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK CountPostedPaint(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE && message->hwnd == countedWindow && message->message == WM_PAINT)
+        ++paintCount;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+HHOOK postedHook = nullptr;
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM found)
+{
+    char cls[16] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") == 0 && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK DialogTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (!dialog || !pendingDialogAction)
+        return;
+    KillTimer(nullptr, id);
+    auto act = std::move(pendingDialogAction);
+    pendingDialogAction = nullptr;
+    act(dialog);
+}
+
+}  // namespace
+
+PaintCounter::PaintCounter(HWND window)
+{
+    countedWindow = window;
+    paintCount = 0;
+    hook = SetWindowsHookExA(WH_CALLWNDPROC, &CountPaint, nullptr, GetCurrentThreadId());
+    postedHook = SetWindowsHookExA(WH_GETMESSAGE, &CountPostedPaint, nullptr, GetCurrentThreadId());
+}
+
+PaintCounter::~PaintCounter()
+{
+    UnhookWindowsHookEx(hook);
+    UnhookWindowsHookEx(postedHook);
+    countedWindow = nullptr;
+}
+
+int PaintCounter::Count() const
+{
+    return paintCount;
+}
+
+void OnNextDialog(std::function<void(HWND dialog)> act)
+{
+    pendingDialogAction = std::move(act);
+    SetTimer(nullptr, 0, 30, &DialogTimer);
 }
 
 }  // namespace test

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -73,10 +74,31 @@ public:
     void SetTitle(const char* text);
     HWND Frame() const { return frame; }
     void ResizeClient(int width, int height);
+    // Shows the frame at the screen's top-left corner, above everything.
+    void Show();
+    // The view's client area as it is on screen, one COLORREF per pixel.
+    std::vector<COLORREF> Capture(int& width, int& height);
 
 private:
     HWND frame = nullptr;
     CChartView view;
 };
+
+// Counts the WM_PAINT messages that reach one window while it lives.
+class PaintCounter {
+public:
+    explicit PaintCounter(HWND window);
+    ~PaintCounter();
+    PaintCounter(const PaintCounter&) = delete;
+    PaintCounter& operator=(const PaintCounter&) = delete;
+    int Count() const;
+
+private:
+    HHOOK hook = nullptr;
+};
+
+// Runs `act` on the next dialog box that this thread opens (a modal dialog
+// runs its own message loop; a timer brings the test back in there).
+void OnNextDialog(std::function<void(HWND dialog)> act);
 
 }  // namespace test

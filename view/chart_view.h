@@ -4,7 +4,9 @@
 
 #include "analysis/entry.h"
 #include "analysis/volume.h"
+#include "platform/dc.h"
 #include "platform/wnd.h"
+#include "res/resource.h"
 
 #include <windows.h>
 
@@ -14,6 +16,9 @@
 // separator and the terminator.
 inline constexpr int titleBytes = 9 + 259 + 1 + 1;
 
+// The font dialog may return a style name of up to 31 bytes.
+inline constexpr int styleNameBytes = 32;
+
 // Builds the frame title for the entry shown in column 0 (0 the drive total,
 // 2 the unaccounted clusters, else a directory path ending in "\").
 CString ChartTitle(const EntryTable& table, std::int32_t rootIndex);
@@ -22,12 +27,32 @@ CString ChartTitle(const EntryTable& table, std::int32_t rootIndex);
 // NaN gives 0.
 std::int32_t SaturatingTrunc(double value) noexcept;
 
+// A byte count in the size unit `unitMode` (ID_UNIT_KB, ID_UNIT_MB, anything
+// else both), KB and MB truncated, each line ending in "\n".
+CString FormatByteCount(std::uint64_t bytes, std::uint32_t unitMode);
+
+// What a box label shows besides the name.
+struct LabelOptions {
+    std::uint32_t unitMode;
+    std::int32_t showSize;
+    std::int32_t showSlack;
+    std::int32_t showCounts;
+    std::int32_t showClusters;
+    std::uint32_t clusterBytes;
+};
+
+// The multi-line label of entry `index`.
+CString EntryLabel(const Entry& entry, std::int32_t index, const LabelOptions& options);
+
 // The chart of one drive as columns of stacked boxes. Owns the entry table
 // and the display settings.
 class CChartView : public CWnd {
 public:
     explicit CChartView(const VolumeApi& api = Win32VolumeApi());
     ~CChartView() override;
+
+    bool PreCreateWindow(CREATESTRUCTA& cs) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // Scanning.
     std::int32_t ScanDrive(char letter);
@@ -39,8 +64,35 @@ public:
     void Relayout();
     void LayoutNode(std::int32_t index, std::int32_t column, std::int32_t top, std::int32_t bottom);
 
+    // Painting.
+    void PaintCell(CDC& dc, std::int32_t index);
+    CString FormatSize(std::uint64_t bytes) const { return FormatByteCount(bytes, unitMode); }
+    CString Label(std::int32_t index) const { return EntryLabel(table.At(index), index, CurrentLabelOptions()); }
+    LabelOptions CurrentLabelOptions() const noexcept
+    {
+        return {unitMode, showSize, showSlack, showCounts, showClusters, clusterBytes};
+    }
+
+    // Navigation.
+    std::int32_t NavigateByKey(std::uint32_t key) const;
+    void NavigateTo(std::int32_t index);
+
     // Invalidates the whole view and repaints it at once.
     void Redraw() const { RedrawWindow(RDW_INVALIDATE | RDW_UPDATENOW); }
+
+    // Message and command handlers.
+    void OnUpdateUnit(CCmdUI* ui);
+    void OnUnit(UINT id);
+    void OnUpdateFlag(CCmdUI* ui);
+    void OnFlag(UINT id);
+    void OnPaint();
+    void OnDriveChange();
+    void OnFontChange();
+    void OnSize(UINT type, int width, int height);
+    void OnLButtonDown(UINT flags, POINT point);
+    void OnViewWhole();
+    void OnChar(UINT code, UINT repeat, UINT flags);
+    void OnKeyDown(UINT key, UINT repeat, UINT flags);
 
     // Volume group: the scanned drive's root path and cluster figures.
     char rootPath[4] = {};
@@ -51,8 +103,22 @@ public:
     EntryTable table;
     std::int32_t rootIndex;
 
+    // Display settings.
+    char styleName[styleNameBytes];
+    LOGFONTA logFont;
+    std::int32_t columnWidth;
+    std::uint32_t unitMode;
+    std::int32_t showSize;
+    std::int32_t showSlack;
+    std::int32_t showCounts;
+    std::int32_t showClusters;
+
     std::int32_t useExtFreeSpace;
 
 private:
+    std::int32_t* FlagOf(UINT id) noexcept;
+
     const VolumeApi& volumeApi;
+
+    DECLARE_MESSAGE_MAP()
 };
