@@ -1,6 +1,8 @@
 // The chart window: construction, window class and message map.
 #include "view/chart_view.h"
 
+#include "shell/drive_dialog.h"
+
 #include <cstring>
 
 DEFINE_MESSAGE_MAP(CChartView, CWnd,
@@ -26,6 +28,7 @@ CChartView::CChartView(const VolumeApi& api)
       showCounts(1),
       showClusters(1),
       useExtFreeSpace(0),
+      driveApi(&Win32DriveApi()),
       volumeApi(api)
 {
     std::memset(styleName, 0, sizeof styleName);

@@ -115,6 +115,9 @@ public:
 
     std::int32_t useExtFreeSpace;
 
+    // Where the drive dialog learns the drives present; tests replace it.
+    const struct DriveApi* driveApi;
+
 private:
     std::int32_t* FlagOf(UINT id) noexcept;
 
