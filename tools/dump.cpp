@@ -2,7 +2,10 @@
 // figures, every entry and (with a height) the layout and the title as
 // tab-separated lines, names in UTF-8.
 //
-//   voruta-dump LETTER [HEIGHT [ROOT]]
+//   voruta-dump [--unit kb|mb|kbmb] [--hide size,slack,counts,clusters] LETTER [HEIGHT [ROOT]]
+//
+// With HEIGHT, every laid-out entry also gets a line label<TAB>index<TAB>text
+// with its box label under the chosen settings (line feeds as \n).
 //
 // Exit status: 0 after a successful scan, 1 when the volume query failed,
 // 2 for bad arguments.
@@ -17,12 +20,50 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
+#include <algorithm>
 
 namespace {
 
 void Usage()
 {
-    std::fputs("usage: voruta-dump LETTER [HEIGHT [ROOT]]\n", stderr);
+    std::fputs("usage: voruta-dump [--unit kb|mb|kbmb] [--hide size,slack,counts,clusters] LETTER [HEIGHT [ROOT]]\n",
+               stderr);
+}
+
+// Applies "--unit" and "--hide" to the view; false for anything else.
+bool ApplyOption(CChartView& view, const std::string& name, const std::string& value)
+{
+    if (name == "--unit") {
+        if (value == "kb")
+            view.unitMode = ID_UNIT_KB;
+        else if (value == "mb")
+            view.unitMode = ID_UNIT_MB;
+        else if (value == "kbmb")
+            view.unitMode = ID_UNIT_KBMB;
+        else
+            return false;
+        return true;
+    }
+    if (name != "--hide")
+        return false;
+    std::size_t start = 0;
+    while (start <= value.size()) {
+        const std::size_t end = std::min(value.find(',', start), value.size());
+        const std::string item = value.substr(start, end - start);
+        if (item == "size")
+            view.showSize = 0;
+        else if (item == "slack")
+            view.showSlack = 0;
+        else if (item == "counts")
+            view.showCounts = 0;
+        else if (item == "clusters")
+            view.showClusters = 0;
+        else
+            return false;
+        start = end + 1;
+    }
+    return true;
 }
 
 bool ParseInt(const char* text, long minimum, long maximum, long& value)
@@ -69,15 +110,29 @@ private:
 int main(int argc, char** argv)
 {
     _setmode(_fileno(stdout), _O_BINARY);
+    CChartView view;
+    std::vector<const char*> args;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--", 0) == 0) {
+            if (i + 1 >= argc || !ApplyOption(view, arg, argv[i + 1])) {
+                Usage();
+                return 2;
+            }
+            ++i;
+        } else {
+            args.push_back(argv[i]);
+        }
+    }
     long height = -1;
     long root = 0;
-    if (argc < 2 || argc > 4 || std::strlen(argv[1]) != 1 || (argc >= 3 && !ParseInt(argv[2], 0, 1 << 20, height)) ||
-        (argc == 4 && !ParseInt(argv[3], 0, INT32_MAX, root))) {
+    if (args.empty() || args.size() > 3 || std::strlen(args[0]) != 1 ||
+        (args.size() >= 2 && !ParseInt(args[1], 0, 1 << 20, height)) ||
+        (args.size() == 3 && !ParseInt(args[2], 0, INT32_MAX, root))) {
         Usage();
         return 2;
     }
 
-    CChartView view;
     std::optional<HiddenHost> host;
     if (height >= 0) {
         host.emplace(view, static_cast<int>(height));
@@ -86,7 +141,7 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    const std::int32_t scanned = view.ScanDrive(argv[1][0]);
+    const std::int32_t scanned = view.ScanDrive(args[0][0]);
     std::fputs(dump::VolumeLine(view, scanned).c_str(), stdout);
     if (!scanned)
         return 1;
@@ -100,7 +155,11 @@ int main(int argc, char** argv)
     }
     for (std::int32_t i = 0; i < view.table.Count(); ++i)
         std::fputs(dump::EntryLine(view.table, i).c_str(), stdout);
-    if (host)
+    if (host) {
+        for (std::int32_t i = 0; i < view.table.Count(); ++i)
+            if (view.table.At(i).column >= 0)
+                std::fputs(dump::LabelLine(view, i).c_str(), stdout);
         std::printf("title\t%s\n", dump::Utf8(host->Title()).c_str());
+    }
     return 0;
 }

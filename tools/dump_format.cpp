@@ -40,4 +40,16 @@ std::string EntryLine(const EntryTable& table, std::int32_t index)
     return line + Utf8(std::string(name, strnlen(name, 259))) + "\n";
 }
 
+std::string LabelLine(const CChartView& view, std::int32_t index)
+{
+    std::string text;
+    for (char c : Utf8(view.Label(index).str())) {
+        if (c == '\n')
+            text += "\\n";
+        else
+            text += c;
+    }
+    return "label\t" + std::to_string(index) + "\t" + text + "\n";
+}
+
 }  // namespace dump

@@ -17,4 +17,7 @@ std::string VolumeLine(const CChartView& view, std::int32_t result);
 // <TAB>bytes<TAB>slack<TAB>column<TAB>top<TAB>bottom<TAB>name (entry 0: its display name)
 std::string EntryLine(const EntryTable& table, std::int32_t index);
 
+// label<TAB>index<TAB>text, the entry's box label with line feeds as \n.
+std::string LabelLine(const CChartView& view, std::int32_t index);
+
 }  // namespace dump

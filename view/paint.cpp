@@ -87,6 +87,10 @@ void CChartView::PaintCell(CDC& dc, std::int32_t index)
     RECT cell{clamp(std::int64_t{entry.column} * columnWidth), entry.top,
               clamp((std::int64_t{entry.column} + 1) * columnWidth), entry.bottom};
     const std::int64_t height = std::int64_t{entry.bottom} - entry.top;
+    // Most boxes of a large tree are 0 pixels high and draw nothing at all;
+    // they cost this test and no call into the system.
+    if (height <= 0)
+        return;
     if (height < 2) {
         dc.FillSolidRect(cell, GetSysColor(COLOR_BTNFACE));
         return;

@@ -1,0 +1,131 @@
+// Benchmark of the chart: Relayout and one full paint of a synthetic table of
+// about 1,000,000 entries into a 1024 x 768 view, each timed in one run.
+//
+//   voruta-paint-bench [ENTRIES]
+#include "view/chart_view.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+double Now()
+{
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+// A drive-like tree in depth-first pre-order: irregular fan-out (a few broad
+// folders, many small ones), depth up to 12, files' clusters in every folder.
+class TreeMaker {
+public:
+    TreeMaker(EntryTable& t, std::int32_t wanted) : table(t), budget(wanted) {}
+
+    void Make()
+    {
+        table.Resize(3, 128);
+        for (int i = 0; i < 3; ++i)
+            table.At(i).Clear();
+        std::strcpy(table.At(0).name + 4, "(Total)");
+        table.At(0).nameOffset = 4;
+        table.At(0).firstChild = 1;
+        std::strcpy(table.At(1).name, "B:\\");
+        table.At(1).parent = 0;
+        while (table.Count() < budget)
+            Fill(1, 1);
+        // Sums bottom-up: in pre-order every child comes after its parent.
+        for (std::int32_t i = table.Count() - 1; i >= 3; --i) {
+            Entry& e = table.At(i);
+            table.At(e.parent).clusters += e.clusters + 1;
+            table.At(e.parent).dirs += e.dirs + 1;
+        }
+        table.At(0).clusters = table.At(1).clusters + table.At(1).clusters / 4;
+    }
+
+private:
+    void Fill(std::int32_t parent, int depth)
+    {
+        std::int32_t previous = -1;
+        for (std::int32_t s = table.At(parent).firstChild; s >= 0; s = table.At(s).nextSibling)
+            previous = s;
+        const int fan = depth >= 12 ? 0 : 1 + static_cast<int>(std::exponential_distribution<double>(0.25)(random)) % 60;
+        for (int i = 0; i < fan && table.Count() < budget; ++i) {
+            Entry e;
+            e.Clear();
+            std::snprintf(e.name, sizeof e.name, "%s\\d%d", table.At(parent).name, table.Count());
+            e.nameOffset = static_cast<std::uint32_t>(std::strlen(table.At(parent).name) + 1);
+            e.parent = parent;
+            e.clusters = static_cast<std::uint32_t>(std::exponential_distribution<double>(0.01)(random));
+            e.files = e.clusters / 3;
+            e.bytes = std::uint64_t{e.clusters} * 4096 - e.files * 100;
+            e.slack = e.files * 100ull;
+            const std::int32_t child = table.Append(e);
+            if (previous < 0)
+                table.At(parent).firstChild = child;
+            else
+                table.At(previous).nextSibling = child;
+            previous = child;
+            if (std::uniform_int_distribution<int>(0, 2)(random) != 0)
+                Fill(child, depth + 1);
+        }
+    }
+
+    EntryTable& table;
+    std::int32_t budget;
+    std::mt19937 random{20261207};
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::int32_t entries = argc > 1 ? std::atoi(argv[1]) : 1000000;
+
+    const CString cls = CWnd::RegisterWndClass(0);
+    HWND frame = CreateWindowExA(0, cls, "bench", WS_POPUP | WS_VISIBLE, 0, 0, 1028, 772, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    CChartView view;
+    view.Create(nullptr, "", WS_CHILD | WS_VISIBLE, RECT{0, 0, 1028, 772}, frame, 0xE900);
+    RECT client;
+    GetClientRect(view, &client);
+
+    double start = Now();
+    TreeMaker(view.table, entries).Make();
+    const double makeMs = Now() - start;
+    view.rootIndex = 0;
+
+    // Let the window settle so the paint measured is the paint alone.
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+
+    start = Now();
+    view.Relayout();
+    const double layoutMs = Now() - start;
+
+    std::int32_t shown = 0, visible = 0;
+    for (std::int32_t i = 0; i < view.table.Count(); ++i) {
+        const Entry& e = view.table.At(i);
+        shown += e.column >= 0;
+        visible += e.column >= 0 && e.bottom > e.top;
+    }
+
+    start = Now();
+    view.Redraw();
+    const double paintMs = Now() - start;
+
+    std::printf("entries\t%d (laid out %d, at least 1 pixel high %d)\n", view.table.Count(), shown, visible);
+    std::printf("client\t%ld x %ld\n", client.right, client.bottom);
+    std::printf("making the table ms\t%.1f\n", makeMs);
+    std::printf("Relayout ms\t%.1f\n", layoutMs);
+    std::printf("full paint ms\t%.1f\n", paintMs);
+    DestroyWindow(frame);
+    return 0;
+}
