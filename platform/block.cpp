@@ -9,7 +9,9 @@ namespace {
 
 constexpr std::size_t pageBytes = 4096;
 constexpr std::size_t granuleBytes = 64 * 1024;     // VirtualAlloc reserves in 64 KiB units
-constexpr std::size_t firstReservation = 16u << 20;
+// Address space is cheap until committed: one reservation serves some 800,000
+// entries without ever moving them.
+constexpr std::size_t firstReservation = 256u << 20;
 
 std::size_t RoundUp(std::size_t n, std::size_t unit) noexcept
 {

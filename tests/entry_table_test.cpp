@@ -107,7 +107,7 @@ TEST(EntryTable, GrowthKeepsEveryRecordAcrossReservations)
     // Enough records to outgrow the first reservation and move the block.
     EntryTable table;
     table.Resize(3, 128);
-    const int count = 120000;
+    const int count = 900000;
     for (int i = 3; i < count; ++i) {
         Entry e = Filled(0);
         e.clusters = static_cast<std::uint32_t>(i);
@@ -117,7 +117,7 @@ TEST(EntryTable, GrowthKeepsEveryRecordAcrossReservations)
     for (int i = 3; i < count; ++i)
         ASSERT_EQ(table.At(i).clusters, static_cast<std::uint32_t>(i));
     // Linear growth: every byte moved at most a few times in all.
-    EXPECT_LT(table.Storage().MovedBytes(), 2u * count * sizeof(Entry));
+    EXPECT_LT(table.Storage().MovedBytes(), 1u * count * sizeof(Entry));
 }
 
 TEST(EntryTable, ExhaustedStorageThrowsAndChangesNothing)
