@@ -45,3 +45,370 @@ TEST_F(Frame, ChildrenWithTheirIds)
 }
 
 }  // namespace
+
+namespace {
+
+std::string MenuText(HMENU menu, UINT position)
+{
+    char text[128] = {};
+    GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION);
+    return text;
+}
+
+TEST(Resources, MenuItemsInOrder)
+{
+    HMENU bar = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    ASSERT_TRUE(bar);
+    ASSERT_EQ(GetMenuItemCount(bar), 2);
+    EXPECT_EQ(MenuText(bar, 0), "ﾌｧｲﾙ(&F)");
+    EXPECT_EQ(MenuText(bar, 1), "表示(&V)");
+    struct Item {
+        UINT id;  // 0: separator
+        const char* text;
+    };
+    const std::vector<Item> file = {{ID_DRIVE_CHANGE, "ドライブ変更(&L)\tL"},
+                                    {ID_VIEW_WHOLE, "全体表示(&\\)\t\\"},
+                                    {0, ""},
+                                    {ID_APP_ABOUT, "Voruta のﾊﾞｰｼﾞｮﾝ情報(&A)..."},
+                                    {ID_APP_EXIT, "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"}};
+    const std::vector<Item> view = {{ID_VIEW_TOOLBAR, "ﾂｰﾙ ﾊﾞｰ(&T)"}, {ID_VIEW_STATUS_BAR, "ｽﾃｰﾀｽ ﾊﾞｰ(&S)"},
+                                    {0, ""}, {ID_FONT_CHANGE, "書体変更(&F)"}, {0, ""},
+                                    {ID_UNIT_KB, "KB単位"}, {ID_UNIT_MB, "MB単位"}, {ID_UNIT_KBMB, "KB/MB併記"},
+                                    {0, ""}, {ID_SHOW_SIZE, "ファイルサイズ"}, {ID_SHOW_SLACK, "浪費サイズ"},
+                                    {ID_SHOW_COUNTS, "ファイル数"}, {ID_SHOW_CLUSTERS, "クラスタ数"}};
+    int pop = 0;
+    for (const auto* items : {&file, &view}) {
+        HMENU menu = GetSubMenu(bar, pop++);
+        ASSERT_EQ(GetMenuItemCount(menu), static_cast<int>(items->size()));
+        for (UINT i = 0; i < items->size(); ++i) {
+            const Item& item = (*items)[i];
+            EXPECT_EQ(GetMenuItemID(menu, static_cast<int>(i)), item.id) << pop << "/" << i;
+            EXPECT_EQ(MenuText(menu, i), item.text) << pop << "/" << i;
+            if (item.id != 0) {
+                EXPECT_EQ(GetMenuState(menu, i, MF_BYPOSITION) & (MF_CHECKED | MF_GRAYED | MF_DISABLED), 0u);
+            }
+        }
+    }
+    DestroyMenu(bar);
+}
+
+TEST(Resources, AcceleratorTable)
+{
+    HACCEL table = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    ASSERT_TRUE(table);
+    ACCEL entries[8];
+    const int count = CopyAcceleratorTableA(table, entries, 8);
+    ASSERT_EQ(count, 3);
+    EXPECT_EQ(entries[0].key, 'C');
+    EXPECT_EQ(entries[0].cmd, ID_EDIT_COPY);
+    EXPECT_EQ(entries[0].fVirt & (FVIRTKEY | FCONTROL | FNOINVERT), FVIRTKEY | FCONTROL | FNOINVERT);
+    EXPECT_EQ(entries[1].key, VK_INSERT);
+    EXPECT_EQ(entries[1].cmd, ID_EDIT_COPY);
+    EXPECT_EQ(entries[1].fVirt & (FVIRTKEY | FCONTROL), FVIRTKEY | FCONTROL);
+    EXPECT_EQ(entries[2].key, '\\');
+    EXPECT_EQ(entries[2].cmd, ID_VIEW_WHOLE);
+    EXPECT_EQ(entries[2].fVirt & FVIRTKEY, 0) << "the typed character, not a key";
+    EXPECT_TRUE(entries[2].fVirt & FNOINVERT);
+    DestroyAcceleratorTable(table);
+}
+
+struct StringCase {
+    UINT id;
+    const char* text;
+};
+
+class StringTable : public testing::TestWithParam<StringCase> {};
+
+TEST_P(StringTable, TextAsWritten)
+{
+    char text[256] = {};
+    ASSERT_GT(LoadStringA(GetModuleHandleA(nullptr), GetParam().id, text, sizeof text), 0) << GetParam().id;
+    EXPECT_STREQ(text, GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Strings, StringTable,
+    testing::Values(StringCase{128, "Voruta"}, StringCase{57344, "Voruta"}, StringCase{57345, "ﾚﾃﾞｨ"},
+                    StringCase{32771, "ドライブを変更する"},
+                    StringCase{32772, "表示するドライブを変更する\nドライブ変更"},
+                    StringCase{32774, "ドライブ全体の情報を表示する\n全体表示"},
+                    StringCase{32775, "ファイルサイズをKB/MB単位で表示する\nKB/MB併記"},
+                    StringCase{32781, "クラスタ数を表示する\nクラスタ数"},
+                    StringCase{57634, "選択範囲をｺﾋﾟｰしてｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存\nｺﾋﾟｰ"},
+                    StringCase{57664, "ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示\nﾊﾞｰｼﾞｮﾝ情報"},
+                    StringCase{59392, "ﾂｰﾙ ﾊﾞｰの 表示/非表示\nﾂｰﾙ ﾊﾞｰの表示切り替え"},
+                    StringCase{59137, "CAP"}, StringCase{59142, "ｶﾅ"}, StringCase{59140, "上書"},
+                    StringCase{61190, "作業中のｳｨﾝﾄﾞｳを閉じ、変更したﾌｧｲﾙの保存を指示"},
+                    StringCase{61203, "ｱﾌﾟﾘｹｰｼｮﾝの切り替え"}));
+
+TEST(Resources, VersionRecord)
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> data(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, data.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 2u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 2u);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+    EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
+    for (auto [key, value] : {std::pair{"FileDescription", "Voruta"}, std::pair{"InternalName", "Voruta"},
+                              std::pair{"ProductName", "Voruta"}, std::pair{"FileVersion", "V0.02"},
+                              std::pair{"ProductVersion", "V0.02"}}) {
+        char* text = nullptr;
+        const std::string query = std::string("\\StringFileInfo\\041104b0\\") + key;
+        ASSERT_TRUE(VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&text), &length)) << key;
+        EXPECT_STREQ(text, value) << key;
+    }
+}
+
+TEST(Resources, ImagesOfTheRightShape)
+{
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    HBITMAP strip = LoadBitmapA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME));
+    ASSERT_TRUE(strip);
+    BITMAP info{};
+    GetObjectA(strip, sizeof info, &info);
+    EXPECT_EQ(info.bmWidth, 144);
+    EXPECT_EQ(info.bmHeight, 15);
+    DeleteObject(strip);
+    HRSRC bits = FindResourceA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME), MAKEINTRESOURCEA(2));
+    const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(instance, bits)));
+    EXPECT_EQ(header->biBitCount, 4);
+    for (int size : {32, 16}) {
+        HICON icon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, size, size, 0));
+        EXPECT_TRUE(icon) << size;
+        DestroyIcon(icon);
+    }
+}
+
+// Bars, routing and marks in a frame as the program makes it.
+TEST_F(Frame, CommandsReachTheViewFirst)
+{
+    SendMessageA(window, WM_COMMAND, ID_UNIT_MB, 0);
+    EXPECT_EQ(frame->view.unitMode, static_cast<std::uint32_t>(ID_UNIT_MB));
+    SendMessageA(window, WM_COMMAND, ID_SHOW_COUNTS, 0);
+    EXPECT_EQ(frame->view.showCounts, 0);
+    // Copy has no handler anywhere: nothing happens.
+    SendMessageA(window, WM_COMMAND, ID_EDIT_COPY, 0);
+    EXPECT_TRUE(IsWindow(window));
+}
+
+TEST_F(Frame, MenuMarksFollowTheView)
+{
+    frame->view.unitMode = ID_UNIT_KB;
+    frame->view.showSlack = 0;
+    HMENU viewMenu = GetSubMenu(GetMenu(window), 1);
+    SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(viewMenu), MAKELPARAM(1, FALSE));
+    auto checked = [&](UINT id) { return (GetMenuState(viewMenu, id, MF_BYCOMMAND) & MF_CHECKED) != 0; };
+    EXPECT_TRUE(checked(ID_UNIT_KB));
+    EXPECT_FALSE(checked(ID_UNIT_MB));
+    EXPECT_FALSE(checked(ID_UNIT_KBMB));
+    EXPECT_TRUE(checked(ID_SHOW_SIZE));
+    EXPECT_FALSE(checked(ID_SHOW_SLACK));
+    EXPECT_TRUE(checked(ID_VIEW_TOOLBAR));
+    EXPECT_TRUE(checked(ID_VIEW_STATUS_BAR));
+    for (UINT id : {ID_FONT_CHANGE, ID_UNIT_KB, ID_SHOW_SIZE, ID_VIEW_TOOLBAR})
+        EXPECT_FALSE(GetMenuState(viewMenu, id, MF_BYCOMMAND) & MF_GRAYED) << id;
+    // Exit is the application's: with an application object, it is enabled.
+    CChartApp app;
+    HMENU fileMenu = GetSubMenu(GetMenu(window), 0);
+    SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(fileMenu), MAKELPARAM(0, FALSE));
+    for (UINT id : {ID_DRIVE_CHANGE, ID_VIEW_WHOLE, ID_APP_EXIT})
+        EXPECT_FALSE(GetMenuState(fileMenu, id, MF_BYCOMMAND) & MF_GRAYED) << id;
+}
+
+TEST_F(Frame, ToolBarButtonsShowTheMarks)
+{
+    frame->view.unitMode = ID_UNIT_MB;
+    frame->view.showClusters = 0;
+    frame->OnIdleUpdate();
+    HWND buttons = frame->toolBar.Buttons();
+    auto pressed = [&](UINT id) { return SendMessageA(buttons, TB_ISBUTTONCHECKED, id, 0) != 0; };
+    EXPECT_TRUE(pressed(ID_UNIT_MB));
+    EXPECT_FALSE(pressed(ID_UNIT_KB));
+    EXPECT_FALSE(pressed(ID_UNIT_KBMB));
+    EXPECT_TRUE(pressed(ID_SHOW_SIZE));
+    EXPECT_FALSE(pressed(ID_SHOW_CLUSTERS));
+    EXPECT_EQ(SendMessageA(buttons, TB_BUTTONCOUNT, 0, 0), 12);
+    TBBUTTON first{};
+    SendMessageA(buttons, TB_GETBUTTON, 0, reinterpret_cast<LPARAM>(&first));
+    EXPECT_EQ(first.idCommand, ID_DRIVE_CHANGE);
+    // A click on a button runs its command in the view.
+    SendMessageA(frame->toolBar, WM_COMMAND, ID_UNIT_KB, reinterpret_cast<LPARAM>(buttons));
+    EXPECT_EQ(frame->view.unitMode, static_cast<std::uint32_t>(ID_UNIT_KB));
+}
+
+TEST_F(Frame, BarTogglesHideShowAndGiveTheViewTheRoom)
+{
+    RECT before;
+    GetWindowRect(frame->view, &before);
+    SendMessageA(window, WM_COMMAND, ID_VIEW_TOOLBAR, 0);
+    EXPECT_FALSE(IsWindowVisible(frame->toolBar));
+    SendMessageA(window, WM_COMMAND, ID_VIEW_STATUS_BAR, 0);
+    EXPECT_FALSE(IsWindowVisible(frame->statusBar));
+    RECT hidden;
+    GetWindowRect(frame->view, &hidden);
+    EXPECT_LT(hidden.top, before.top);
+    EXPECT_GT(hidden.bottom, before.bottom);
+    HMENU viewMenu = GetSubMenu(GetMenu(window), 1);
+    SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(viewMenu), MAKELPARAM(1, FALSE));
+    EXPECT_FALSE(GetMenuState(viewMenu, ID_VIEW_TOOLBAR, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_FALSE(GetMenuState(viewMenu, ID_VIEW_STATUS_BAR, MF_BYCOMMAND) & MF_CHECKED);
+    SendMessageA(window, WM_COMMAND, ID_VIEW_TOOLBAR, 0);
+    SendMessageA(window, WM_COMMAND, ID_VIEW_STATUS_BAR, 0);
+    RECT again;
+    GetWindowRect(frame->view, &again);
+    EXPECT_EQ(again.top, before.top);
+    EXPECT_EQ(again.bottom, before.bottom);
+}
+
+struct DockCase {
+    const char* label;
+    DockSide side;
+};
+
+class FrameDocking : public Frame, public testing::WithParamInterface<DockCase> {};
+
+TEST_P(FrameDocking, ViewFillsWhatTheBarLeaves)
+{
+    frame->toolBar.Dock(GetParam().side);
+    RECT client, bar, view;
+    GetClientRect(window, &client);
+    GetWindowRect(frame->toolBar, &bar);
+    GetWindowRect(frame->view, &view);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&bar), 2);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&view), 2);
+    switch (GetParam().side) {
+    case DockSide::top:
+        EXPECT_EQ(bar.top, 0);
+        EXPECT_EQ(view.top, bar.bottom);
+        break;
+    case DockSide::bottom:
+        EXPECT_EQ(view.bottom, bar.top);
+        break;
+    case DockSide::left:
+        EXPECT_EQ(bar.left, 0);
+        EXPECT_EQ(view.left, bar.right);
+        EXPECT_GT(bar.bottom - bar.top, bar.right - bar.left) << "a column of buttons";
+        break;
+    case DockSide::right:
+        EXPECT_EQ(bar.right, client.right);
+        EXPECT_EQ(view.right, bar.left);
+        break;
+    case DockSide::floating:
+        EXPECT_TRUE(IsWindowVisible(frame->toolBar.FloatingWindow()));
+        EXPECT_EQ(view.top, 0) << "a floating bar takes no room";
+        break;
+    }
+    EXPECT_EQ(frame->toolBar.Side(), GetParam().side);
+    // Hidden and shown again, it comes back where it was.
+    SendMessageA(window, WM_COMMAND, ID_VIEW_TOOLBAR, 0);
+    SendMessageA(window, WM_COMMAND, ID_VIEW_TOOLBAR, 0);
+    EXPECT_EQ(frame->toolBar.Side(), GetParam().side);
+    EXPECT_TRUE(IsWindowVisible(frame->toolBar));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sides, FrameDocking,
+                         testing::Values(DockCase{"Top", DockSide::top}, DockCase{"Bottom", DockSide::bottom},
+                                         DockCase{"Left", DockSide::left}, DockCase{"Right", DockSide::right},
+                                         DockCase{"Floating", DockSide::floating}),
+                         test::ByLabel());
+
+struct DropCase {
+    const char* label;
+    POINT point;
+    DWORD mask;
+    DockSide expected;
+};
+
+class DropSide : public testing::TestWithParam<DropCase> {};
+
+TEST_P(DropSide, NearestAllowedEdgeWithinTheZone)
+{
+    const RECT client{0, 0, 600, 400};
+    EXPECT_EQ(DockSideForDrop(GetParam().point, client, GetParam().mask, 24), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Drops, DropSide,
+    testing::Values(DropCase{"TopEdge", {300, 5}, CBRS_ALIGN_ANY, DockSide::top},
+                    DropCase{"AboveTheClient", {300, -10}, CBRS_ALIGN_ANY, DockSide::top},
+                    DropCase{"BottomEdge", {300, 390}, CBRS_ALIGN_ANY, DockSide::bottom},
+                    DropCase{"LeftEdge", {3, 200}, CBRS_ALIGN_ANY, DockSide::left},
+                    DropCase{"RightEdge", {598, 200}, CBRS_ALIGN_ANY, DockSide::right},
+                    DropCase{"Middle", {300, 200}, CBRS_ALIGN_ANY, DockSide::floating},
+                    DropCase{"FarOutside", {900, 200}, CBRS_ALIGN_ANY, DockSide::floating},
+                    DropCase{"CornerGoesToTheNearer", {2, 10}, CBRS_ALIGN_ANY, DockSide::left},
+                    DropCase{"SideNotAllowed", {3, 200}, CBRS_ALIGN_TOP, DockSide::floating}),
+    test::ByLabel());
+
+TEST_F(Frame, MenuPromptsInTheStatusBar)
+{
+    SendMessageA(window, WM_MENUSELECT, MAKEWPARAM(ID_DRIVE_CHANGE, MF_STRING), reinterpret_cast<LPARAM>(GetMenu(window)));
+    EXPECT_EQ(frame->statusBar.GetPaneText(0), "表示するドライブを変更する");
+    SendMessageA(window, WM_MENUSELECT, MAKEWPARAM(SC_CLOSE, MF_STRING | MF_SYSMENU),
+                 reinterpret_cast<LPARAM>(GetSystemMenu(window, FALSE)));
+    EXPECT_EQ(frame->statusBar.GetPaneText(0), "作業中のｳｨﾝﾄﾞｳを閉じ、変更したﾌｧｲﾙの保存を指示");
+    SendMessageA(window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    EXPECT_EQ(frame->statusBar.GetPaneText(0), "ﾚﾃﾞｨ");
+}
+
+TEST_F(Frame, FocusGoesToTheView)
+{
+    SetFocus(window);
+    EXPECT_EQ(GetFocus(), frame->view.GetSafeHwnd());
+}
+
+TEST(App, AboutBoxOpensAndClosesWithOk)
+{
+    CChartApp app;
+    bool opened = false;
+    std::string caption;
+    test::OnNextDialog([&](HWND dialog) {
+        opened = true;
+        char text[64] = {};
+        GetWindowTextA(dialog, text, sizeof text);
+        caption = text;
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    });
+    EXPECT_TRUE(app.OnCmdMsg(ID_APP_ABOUT, 0, nullptr));
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(caption, "Vorutaのﾊﾞｰｼﾞｮﾝ情報");
+}
+
+TEST(App, StartUpShowsTheFrameAndAsksForADrive)
+{
+    CChartApp app;
+    ASSERT_TRUE(app.InitInstance());
+    auto* frame = dynamic_cast<CMainFrame*>(app.mainWindow);
+    ASSERT_TRUE(frame);
+    HWND window = *frame;
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(app.RegistryKey(), "Local AppWizard-Generated Applications");
+    // The posted start-up message opens the drive dialog from the loop.
+    bool asked = false;
+    test::OnNextDialog([&](HWND dialog) {
+        asked = true;
+        EndDialog(dialog, IDCANCEL);
+    });
+    MSG msg;
+    const DWORD until = GetTickCount() + 3000;
+    while (!asked && GetTickCount() < until) {
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        else
+            Sleep(1);
+    }
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(frame->view.rootIndex, -1);
+    DestroyWindow(window);
+}
+
+}  // namespace
