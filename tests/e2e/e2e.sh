@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# End-to-end cases: the real voruta.exe under Wine, driven with xdotool as a
+# user would drive it, checked by window titles and screen pixels.
+#   e2e.sh CASE VORUTA_EXE
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/../../scripts/env.sh"
+source "$here/lib.sh"
+case_name=$1
+export VORUTA_EXE=$2
+[ -n "${DISPLAY:-}" ] || e2e_fail "no display (run through scripts/test)"
+
+# Screen points of the layout: the frame sits at the screen's top-left corner;
+# the chart's client area starts below the menu and the tool bar.
+view_x=6
+view_y=68
+yellow="255,255,0"
+
+# Presses the left button at ($1, $2), moves to ($3, $4) and lets go, at a
+# pace the program's drag loop follows.
+drag() {
+  xdotool mousemove "$1" "$2"
+  sleep 0.2
+  xdotool mousedown 1
+  sleep 0.2
+  xdotool mousemove $((($1 + $3) / 2)) $((($2 + $4) / 2))
+  sleep 0.2
+  xdotool mousemove "$3" "$4"
+  sleep 0.2
+  xdotool mouseup 1
+  sleep 0.5
+}
+
+click_at() {
+  xdotool mousemove "$1" "$2" click 1
+}
+
+case "$case_name" in
+startup)
+  start_program
+  frame=$(pick_drive)
+  # The whole volume in column 0, painted in the face colour.
+  for _ in $(seq 1 40); do
+    region_has "$view_x" "$view_y" 90 90 "245,245,245" && break
+    sleep 0.05
+  done
+  region_has "$view_x" "$view_y" 90 90 "245,245,245" || e2e_fail "no box in column 0"
+  ;;
+navigation)
+  start_program
+  frame=$(pick_drive)
+  root="${drive_letter}:\\"
+  xdotool key Right
+  expect_title "$frame" "Voruta - ${root}"
+  click_at $((view_x + 150)) $((view_y + 20))
+  expect_title "$frame" "Voruta - ${root}A\\"
+  click_at $((view_x + 50)) $((view_y + 20))
+  expect_title "$frame" "Voruta - ${root}"
+  xdotool key Right
+  expect_title "$frame" "Voruta - ${root}A\\"
+  xdotool key Down
+  expect_title "$frame" "Voruta - ${root}B\\"
+  xdotool key Down Down
+  expect_title "$frame" "Voruta - ${root}C\\"
+  xdotool key Up
+  expect_title "$frame" "Voruta - ${root}B\\"
+  xdotool key Left
+  expect_title "$frame" "Voruta - ${root}"
+  xdotool key backslash
+  expect_title "$frame" "Voruta - ${drive_letter}:"
+  ;;
+dialog)
+  start_program
+  frame=$(pick_drive)
+  xdotool key Right
+  expect_title "$frame" "Voruta - ${drive_letter}:\\"
+  xdotool key L
+  dialog=$(wait_window '^ドライブ選択$' 10) || e2e_fail "L did not open the drive dialog"
+  wait_focus "$dialog" || true
+  xdotool key Escape
+  wait_gone '^ドライブ選択$' || e2e_fail "Escape did not cancel the dialog"
+  expect_title "$frame" "Voruta - ${drive_letter}:\\"
+  xdotool key ctrl+c ctrl+Insert
+  sleep 0.3
+  kill -0 "$app_pid" || e2e_fail "the program ended"
+  expect_title "$frame" "Voruta - ${drive_letter}:\\"
+  ;;
+bars)
+  start_program
+  frame=$(pick_drive)
+  frame_geometry "$frame"
+  bar=$(region_digest 0 44 300 20)
+  status=$(region_digest 0 $((frame_h - 22)) 300 18)
+  region_has 0 44 300 20 "$yellow" || e2e_fail "no tool bar at the top"
+  xdotool key alt+v t
+  for _ in $(seq 1 40); do region_has 0 44 300 20 "$yellow" || break; sleep 0.05; done
+  region_has 0 44 300 20 "$yellow" && e2e_fail "the tool bar did not hide"
+  xdotool key alt+v t
+  sleep 0.5
+  [ "$(region_digest 0 44 300 20)" = "$bar" ] || e2e_fail "the tool bar did not come back"
+  xdotool key alt+v s
+  sleep 0.5
+  [ "$(region_digest 0 $((frame_h - 22)) 300 18)" != "$status" ] || e2e_fail "the status bar did not hide"
+  xdotool key alt+v s
+  sleep 0.5
+  [ "$(region_digest 0 $((frame_h - 22)) 300 18)" = "$status" ] || e2e_fail "the status bar did not come back"
+  ;;
+docking)
+  start_program
+  frame=$(pick_drive)
+  # Drag the tool bar by its gripper to the frame's left edge.
+  drag 8 54 10 300
+  region_has 60 44 240 20 "$yellow" && e2e_fail "the tool bar is still at the top"
+  region_has 0 60 40 300 "$yellow" || e2e_fail "the tool bar is not on the left"
+  # Drag it off into a window of its own in the middle of the chart.
+  drag 16 47 400 300
+  region_has 0 60 40 300 "$yellow" && e2e_fail "the tool bar is still on the left"
+  region_has 300 250 400 150 "$yellow" || e2e_fail "the tool bar does not float"
+  # Its window dragged by the caption to the frame's right edge docks there.
+  drag 420 301 758 300
+  region_has 300 250 400 150 "$yellow" && e2e_fail "the tool bar still floats"
+  region_has 720 60 44 400 "$yellow" || e2e_fail "the tool bar is not on the right"
+  ;;
+about)
+  start_program
+  frame=$(pick_drive)
+  xdotool key alt+f a
+  about=$(wait_window '^Vorutaのﾊﾞｰｼﾞｮﾝ情報$' 10) || e2e_fail "the about box did not open"
+  wait_focus "$about" || true
+  xdotool key Return
+  wait_gone '^Vorutaのﾊﾞｰｼﾞｮﾝ情報$' || e2e_fail "the about box did not close"
+  expect_title "$frame" "Voruta - ${drive_letter}:"
+  ;;
+exit)
+  start_program
+  frame=$(pick_drive)
+  xdotool key alt+f x
+  for _ in $(seq 1 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.05; done
+  kill -0 "$app_pid" 2>/dev/null && e2e_fail "the program did not end"
+  app_pid=""
+  ;;
+*)
+  e2e_fail "unknown case $case_name"
+  ;;
+esac
+echo "PASS: $case_name"
