@@ -2,6 +2,7 @@
 // about 1,000,000 entries into a 1024 x 768 view, each timed in one run.
 //
 //   voruta-paint-bench [ENTRIES]
+#include "bench/clock.h"
 #include "view/chart_view.h"
 
 #include <windows.h>
@@ -13,14 +14,6 @@
 #include <vector>
 
 namespace {
-
-double Now()
-{
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 // A drive-like tree in depth-first pre-order: irregular fan-out (a few broad
 // folders, many small ones), depth up to 12, files' clusters in every folder.
@@ -96,9 +89,9 @@ int main(int argc, char** argv)
     RECT client;
     GetClientRect(view, &client);
 
-    double start = Now();
+    double start = NowMs();
     TreeMaker(view.table, entries).Make();
-    const double makeMs = Now() - start;
+    const double makeMs = NowMs() - start;
     view.rootIndex = 0;
 
     // Let the window settle so the paint measured is the paint alone.
@@ -106,9 +99,9 @@ int main(int argc, char** argv)
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
         DispatchMessageA(&msg);
 
-    start = Now();
+    start = NowMs();
     view.Relayout();
-    const double layoutMs = Now() - start;
+    const double layoutMs = NowMs() - start;
 
     std::int32_t shown = 0, visible = 0;
     for (std::int32_t i = 0; i < view.table.Count(); ++i) {
@@ -117,9 +110,9 @@ int main(int argc, char** argv)
         visible += e.column >= 0 && e.bottom > e.top;
     }
 
-    start = Now();
+    start = NowMs();
     view.Redraw();
-    const double paintMs = Now() - start;
+    const double paintMs = NowMs() - start;
 
     std::printf("entries\t%d (laid out %d, at least 1 pixel high %d)\n", view.table.Count(), shown, visible);
     std::printf("client\t%ld x %ld\n", client.right, client.bottom);

@@ -3,6 +3,7 @@
 // the peak memory of the process.
 //
 //   voruta-scan-bench LETTER [RUNS]
+#include "bench/clock.h"
 #include "view/chart_view.h"
 
 #include <windows.h>
@@ -15,14 +16,6 @@
 #include <vector>
 
 namespace {
-
-double Now()
-{
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 // The platform's floor: list every directory once, nothing else.
 void BareWalk(char* path, std::size_t length, unsigned long& items)
@@ -78,28 +71,28 @@ int main(int argc, char** argv)
     for (int i = 0; i < runs; ++i) {
         items = 0;
         path[3] = '\0';
-        double start = Now();
+        double start = NowMs();
         BareWalk(path, 3, items);
-        walkTimes.push_back(Now() - start);
+        walkTimes.push_back(NowMs() - start);
 
-        start = Now();
+        start = NowMs();
         if (!view.ScanDrive(letter)) {
             std::fputs("scan failed\n", stderr);
             return 1;
         }
-        scanTimes.push_back(Now() - start);
+        scanTimes.push_back(NowMs() - start);
     }
     const std::int32_t count = view.table.Count();
 
     // Growing a table to the scan's size in the scan's steps, alone.
     Entry blank;
     std::memset(&blank, 0, sizeof blank);
-    double start = Now();
+    double start = NowMs();
     EntryTable grown;
     grown.Resize(3, 128);
     for (std::int32_t i = 3; i < count; ++i)
         grown.Append(blank);
-    const double growMs = Now() - start;
+    const double growMs = NowMs() - start;
 
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
