@@ -360,6 +360,36 @@ TEST_F(Frame, MenuPromptsInTheStatusBar)
     EXPECT_EQ(frame->statusBar.GetPaneText(0), "ﾚﾃﾞｨ");
 }
 
+TEST_F(Frame, KeyStatePanesFollowTheLocks)
+{
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    const BYTE saved[4] = {keys[VK_KANA], keys[VK_CAPITAL], keys[VK_NUMLOCK], keys[VK_SCROLL]};
+    keys[VK_KANA] = 0;
+    keys[VK_CAPITAL] = 1;
+    keys[VK_NUMLOCK] = 0;
+    keys[VK_SCROLL] = 1;
+    SetKeyboardState(keys);
+    frame->OnIdleUpdate();
+    EXPECT_EQ(frame->statusBar.GetPaneText(1), "");
+    EXPECT_EQ(frame->statusBar.GetPaneText(2), "CAP");
+    EXPECT_EQ(frame->statusBar.GetPaneText(3), "");
+    EXPECT_EQ(frame->statusBar.GetPaneText(4), "SCRL");
+    keys[VK_KANA] = 1;
+    keys[VK_CAPITAL] = 0;
+    keys[VK_NUMLOCK] = 1;
+    SetKeyboardState(keys);
+    frame->OnIdleUpdate();
+    EXPECT_EQ(frame->statusBar.GetPaneText(1), "ｶﾅ");
+    EXPECT_EQ(frame->statusBar.GetPaneText(2), "");
+    EXPECT_EQ(frame->statusBar.GetPaneText(3), "NUM");
+    keys[VK_KANA] = saved[0];
+    keys[VK_CAPITAL] = saved[1];
+    keys[VK_NUMLOCK] = saved[2];
+    keys[VK_SCROLL] = saved[3];
+    SetKeyboardState(keys);
+}
+
 TEST_F(Frame, FocusGoesToTheView)
 {
     SetFocus(window);
