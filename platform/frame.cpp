@@ -243,8 +243,12 @@ LRESULT CFrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         SetMessageText(nullptr);
         return 0;
     case WM_NCDESTROY:
-        if (CWinApp* app = CWinApp::Current(); app && app->mainWindow == this)
+        // The main window is gone: the loop ends, and nothing may reach the
+        // frame object, which is deleted right after this message.
+        if (CWinApp* app = CWinApp::Current(); app && app->mainWindow == this) {
+            app->mainWindow = nullptr;
             PostQuitMessage(0);
+        }
         break;
     default:
         break;

@@ -440,6 +440,9 @@ TEST(App, StartUpShowsTheFrameAndAsksForADrive)
     EXPECT_TRUE(asked);
     EXPECT_EQ(frame->view.rootIndex, -1);
     DestroyWindow(window);
+    // The main window's end asks the loop to quit and lets go of the frame.
+    EXPECT_EQ(app.mainWindow, nullptr);
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
 }  // namespace
