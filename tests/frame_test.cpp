@@ -8,6 +8,8 @@
 
 #include <commctrl.h>
 
+#include <cstring>
+
 namespace {
 
 // A frame loaded as the program loads it, destroyed at the end.
@@ -364,30 +366,24 @@ TEST_F(Frame, KeyStatePanesFollowTheLocks)
 {
     BYTE keys[256];
     GetKeyboardState(keys);
-    const BYTE saved[4] = {keys[VK_KANA], keys[VK_CAPITAL], keys[VK_NUMLOCK], keys[VK_SCROLL]};
-    keys[VK_KANA] = 0;
-    keys[VK_CAPITAL] = 1;
-    keys[VK_NUMLOCK] = 0;
-    keys[VK_SCROLL] = 1;
-    SetKeyboardState(keys);
-    frame->OnIdleUpdate();
-    EXPECT_EQ(frame->statusBar.GetPaneText(1), "");
-    EXPECT_EQ(frame->statusBar.GetPaneText(2), "CAP");
-    EXPECT_EQ(frame->statusBar.GetPaneText(3), "");
-    EXPECT_EQ(frame->statusBar.GetPaneText(4), "SCRL");
-    keys[VK_KANA] = 1;
-    keys[VK_CAPITAL] = 0;
-    keys[VK_NUMLOCK] = 1;
-    SetKeyboardState(keys);
-    frame->OnIdleUpdate();
-    EXPECT_EQ(frame->statusBar.GetPaneText(1), "ｶﾅ");
-    EXPECT_EQ(frame->statusBar.GetPaneText(2), "");
-    EXPECT_EQ(frame->statusBar.GetPaneText(3), "NUM");
-    keys[VK_KANA] = saved[0];
-    keys[VK_CAPITAL] = saved[1];
-    keys[VK_NUMLOCK] = saved[2];
-    keys[VK_SCROLL] = saved[3];
-    SetKeyboardState(keys);
+    BYTE saved[256];
+    std::memcpy(saved, keys, sizeof keys);
+    // Lock states of kana, caps, num and scroll, and the panes they show.
+    struct Locks {
+        BYTE on[4];
+        const char* panes[4];
+    };
+    const int lockKeys[4] = {VK_KANA, VK_CAPITAL, VK_NUMLOCK, VK_SCROLL};
+    for (const Locks& locks : {Locks{{0, 1, 0, 1}, {"", "CAP", "", "SCRL"}},
+                               Locks{{1, 0, 1, 0}, {"ｶﾅ", "", "NUM", ""}}}) {
+        for (int i = 0; i < 4; ++i)
+            keys[lockKeys[i]] = locks.on[i];
+        SetKeyboardState(keys);
+        frame->OnIdleUpdate();
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(frame->statusBar.GetPaneText(i + 1), locks.panes[i]) << "pane " << i + 1;
+    }
+    SetKeyboardState(saved);
 }
 
 TEST_F(Frame, FocusGoesToTheView)

@@ -1,6 +1,8 @@
 // Helpers shared by the tests.
 #include "support.h"
 
+#include "tools/dump_format.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -34,31 +36,6 @@ void BuildTree(EntryTable& table, const std::vector<Node>& nodes)
             lastChild[static_cast<std::size_t>(parent)] = index;
         }
     }
-}
-
-namespace {
-
-std::string Recode(const std::string& text, UINT from, UINT to)
-{
-    const int wideLength = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
-    MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), wide.data(), wideLength);
-    const int length = WideCharToMultiByte(to, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(to, 0, wide.data(), wideLength, out.data(), length, nullptr, nullptr);
-    return out;
-}
-
-}  // namespace
-
-std::string Sjis(const char* utf8)
-{
-    return Recode(utf8, CP_UTF8, 932);
-}
-
-std::string Utf8(const std::string& sjis)
-{
-    return Recode(sjis, 932, CP_UTF8);
 }
 
 namespace {
@@ -97,7 +74,7 @@ std::string ReadAll(const std::string& winPath)
 int RunUnix(const std::string& script)
 {
     const std::string base = UniqueUnixName("");
-    const std::string utf8 = Utf8(script);
+    const std::string utf8 = dump::Utf8(script);
     const std::string wrapped = "(\n" + utf8 + "\n) >" + base + ".log 2>&1\necho $? >" + base +
                                 ".tmp && mv " + base + ".tmp " + base + ".done\n";
     HANDLE file = CreateFileA(WinPathOf(base + ".sh").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -29,10 +29,6 @@ struct ByLabel {
     std::string operator()(const testing::TestParamInfo<P>& p) const { return p.param.label; }
 };
 
-// UTF-8 text as CP932 bytes, and back.
-std::string Sjis(const char* utf8);
-std::string Utf8(const std::string& sjis);
-
 // Runs a shell script on the Linux side (Wine starts ELF programs itself)
 // and waits until it has ended. The script is given as CP932 text and runs as
 // UTF-8. Returns the script's exit status, or -1 when it could not be run.

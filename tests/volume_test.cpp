@@ -97,50 +97,53 @@ TEST_F(VolumeQuery, ExtendedPathReadsTheDeviceRecord)
     EXPECT_EQ(fake->lastRoot, "C:\\");
 }
 
-TEST_F(VolumeQuery, CarryLeftSetFallsBack)
-{
-    CChartView& v = Extended();
-    fake->clearCarry = false;
-    EXPECT_EQ(Query(v), 1);
-    EXPECT_EQ(fake->deviceCalls, 1);
-    EXPECT_EQ(fake->deviceClosed, 1);
-    EXPECT_EQ(fake->diskCalls, 1);
-    EXPECT_EQ(bytes, 4096u);
-    EXPECT_EQ(freeCount, 200u);
-    EXPECT_EQ(total, 1000u);
-}
+// What the device and the fallback answer on the Windows 9x path, and what
+// the query makes of it. The fallback says 200 free of 1000.
+struct FallbackCase {
+    const char* label;
+    bool deviceOpens;
+    BOOL delivered;
+    bool clearCarry;
+    BOOL diskResult;
+    int result;
+    int deviceCalls;
+    int deviceClosed;
+    int diskCalls;
+    std::uint32_t total;
+};
 
-TEST_F(VolumeQuery, UndeliveredRequestFallsBack)
-{
-    CChartView& v = Extended();
-    fake->delivered = FALSE;
-    EXPECT_EQ(Query(v), 1);
-    EXPECT_EQ(fake->deviceClosed, 1);
-    EXPECT_EQ(total, 1000u);
-}
+class VolumeFallback : public VolumeQuery, public testing::WithParamInterface<FallbackCase> {};
 
-TEST_F(VolumeQuery, DeviceThatDoesNotOpenIsNeverCalled)
+TEST_P(VolumeFallback, DeviceFirstThenGetDiskFreeSpace)
 {
+    const FallbackCase& c = GetParam();
     CChartView& v = Extended();
-    fake->deviceOpens = false;
-    EXPECT_EQ(Query(v), 1);
-    EXPECT_EQ(fake->deviceCalls, 0);
-    EXPECT_EQ(fake->deviceClosed, 0);
-    EXPECT_EQ(fake->diskCalls, 1);
-    EXPECT_EQ(bytes, 4096u);
-}
-
-TEST_F(VolumeQuery, BothSourcesFailing)
-{
-    CChartView& v = Extended();
-    fake->clearCarry = false;
-    fake->diskResult = FALSE;
-    EXPECT_EQ(Query(v), 0);
-    // The next query tries the device again.
+    fake->deviceOpens = c.deviceOpens;
+    fake->delivered = c.delivered;
+    fake->clearCarry = c.clearCarry;
+    fake->diskResult = c.diskResult;
+    EXPECT_EQ(Query(v), c.result);
+    EXPECT_EQ(fake->deviceCalls, c.deviceCalls);
+    EXPECT_EQ(fake->deviceClosed, c.deviceClosed) << "the device is closed exactly when it was opened";
+    EXPECT_EQ(fake->diskCalls, c.diskCalls);
+    if (c.result) {
+        EXPECT_EQ(bytes, 4096u) << "8 x 512 on either path";
+        EXPECT_EQ(total, c.total);
+    }
+    // A failure never turns the extended path off: the next query tries it again.
     EXPECT_EQ(v.useExtFreeSpace, 1);
     Query(v);
-    EXPECT_EQ(fake->deviceCalls, 2);
+    EXPECT_EQ(fake->deviceCalls, 2 * c.deviceCalls);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, VolumeFallback,
+    testing::Values(FallbackCase{"DeviceAnswers", true, TRUE, true, TRUE, 1, 1, 1, 0, 5000},
+                    FallbackCase{"CarryLeftSet", true, TRUE, false, TRUE, 1, 1, 1, 1, 1000},
+                    FallbackCase{"RequestNotDelivered", true, FALSE, true, TRUE, 1, 1, 1, 1, 1000},
+                    FallbackCase{"DeviceDoesNotOpen", false, TRUE, true, TRUE, 1, 0, 0, 1, 1000},
+                    FallbackCase{"BothFail", true, TRUE, false, FALSE, 0, 1, 1, 1, 0}),
+    test::ByLabel());
 
 TEST_F(VolumeQuery, NtFamilyUsesOnlyTheFreeSpaceCall)
 {

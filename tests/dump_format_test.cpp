@@ -1,0 +1,47 @@
+// The line formats of the dump tool.
+#include "support.h"
+#include "tools/dump_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+TEST(DumpFormat, VolumeLineInDeclaredTypes)
+{
+    CChartView view;
+    std::memcpy(view.rootPath, "D:\\", 4);
+    view.clusterBytes = 4096;
+    view.clustersPer4G = 1048576;
+    view.freeClusters = 3000000000u;
+    view.totalClusters = 4294967295u;
+    EXPECT_EQ(dump::VolumeLine(view, 1), "volume\tD:\\\t4096\t1048576\t3000000000\t4294967295\t1\n");
+}
+
+TEST(DumpFormat, EntryLinesWithPathsInUtf8)
+{
+    EntryTable table;
+    test::BuildTree(table, {{-1, 10, ""}, {0, 5, "D:\\"}, {0, 0, ""}, {1, 4, "D:\\表"}});
+    std::strcpy(table.At(0).name + 4, "(Total)");
+    table.At(0).nameOffset = 4;
+    table.At(3).nameOffset = 3;
+    table.At(3).bytes = 5368709121ull;
+    table.At(3).slack = 32767;
+    table.At(3).files = 2;
+    EXPECT_EQ(dump::EntryLine(table, 0), "entry\t0\t-1\t-1\t1\t4\t10\t0\t0\t0\t0\t-1\t0\t0\t(Total)\n");
+    EXPECT_EQ(dump::EntryLine(table, 3),
+              "entry\t3\t1\t-1\t-1\t3\t4\t2\t0\t5368709121\t32767\t-1\t0\t0\tD:\\\xE8\xA1\xA8\n");
+}
+
+TEST(DumpFormat, LabelLineEscapesLineFeeds)
+{
+    CChartView view;
+    test::BuildTree(view.table, {{-1, 10, ""}, {0, 5, "D:\\"}, {0, 0, ""}, {1, 4, "D:\\A"}});
+    view.table.At(3).nameOffset = 3;
+    view.unitMode = ID_UNIT_MB;
+    view.showSlack = view.showCounts = 0;
+    EXPECT_EQ(dump::LabelLine(view, 3), "label\t3\tA\\n\xE5\x8D\xA0 0MB\\nClst:4\\n\n");
+}
+
+}  // namespace
