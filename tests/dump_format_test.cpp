@@ -32,6 +32,21 @@ TEST(DumpFormat, EntryLinesWithPathsInUtf8)
     EXPECT_EQ(dump::EntryLine(table, 0), "entry\t0\t-1\t-1\t1\t4\t10\t0\t0\t0\t0\t-1\t0\t0\t(Total)\n");
     EXPECT_EQ(dump::EntryLine(table, 3),
               "entry\t3\t1\t-1\t-1\t3\t4\t2\t0\t5368709121\t32767\t-1\t0\t0\tD:\\\xE8\xA1\xA8\n");
+    // A name with a tab, a line break or another control character stays one field.
+    std::strcpy(table.At(3).name, "D:\\a\tb\nc\x01\x7f\\d");
+    EXPECT_EQ(dump::EntryLine(table, 3),
+              "entry\t3\t1\t-1\t-1\t3\t4\t2\t0\t5368709121\t32767\t-1\t0\t0\tD:\\a\\x09b\\x0Ac\\x01\\x7F\\d\n");
+}
+
+TEST(DumpFormat, SkippedLineInTheWalksOrder)
+{
+    WalkCounts counts;
+    counts.dirsListed = 9;
+    counts.files = 8;
+    counts.notEntered = 3;
+    counts.unlistable = 5;
+    counts.overlong = 7;
+    EXPECT_EQ(dump::SkippedLine(counts), "skipped\t3\t5\t7\n");
 }
 
 TEST(DumpFormat, LabelLineEscapesLineFeeds)
@@ -42,6 +57,8 @@ TEST(DumpFormat, LabelLineEscapesLineFeeds)
     view.unitMode = ID_UNIT_MB;
     view.showSlack = view.showCounts = 0;
     EXPECT_EQ(dump::LabelLine(view, 3), "label\t3\tA\\n\xE5\x8D\xA0 0MB\\nClst:4\\n\n");
+    std::strcpy(view.table.At(3).name, "D:\\a\tb");
+    EXPECT_EQ(dump::LabelLine(view, 3), "label\t3\ta\\x09b\\n\xE5\x8D\xA0 0MB\\nClst:4\\n\n");
 }
 
 }  // namespace

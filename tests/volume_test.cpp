@@ -74,6 +74,7 @@ protected:
 
 TEST_F(VolumeQuery, ExtendedPathReadsTheDeviceRecord)
 {
+    SKIP_WITHOUT_32BIT_DEVICE();
     CChartView& v = Extended();
     ASSERT_EQ(v.useExtFreeSpace, 1);
     EXPECT_EQ(Query(v), 1);
@@ -116,6 +117,7 @@ class VolumeFallback : public VolumeQuery, public testing::WithParamInterface<Fa
 
 TEST_P(VolumeFallback, DeviceFirstThenGetDiskFreeSpace)
 {
+    SKIP_WITHOUT_32BIT_DEVICE();
     const FallbackCase& c = GetParam();
     CChartView& v = Extended();
     fake->deviceOpens = c.deviceOpens;
@@ -156,6 +158,7 @@ TEST_F(VolumeQuery, NtFamilyUsesOnlyTheFreeSpaceCall)
 
 TEST(ExtFreeSpace, RecordIsZeroedAndSizedBeforeTheCall)
 {
+    SKIP_WITHOUT_32BIT_DEVICE();
     FakeVolume* fake;
     const VolumeApi& api = test::InstallFakeVolume(fake);
     fake->clearCarry = false;
@@ -169,6 +172,7 @@ TEST(ExtFreeSpace, RecordIsZeroedAndSizedBeforeTheCall)
 
 TEST(ExtFreeSpace, FailedOpenLeavesTheRecordAlone)
 {
+    SKIP_WITHOUT_32BIT_DEVICE();
     FakeVolume* fake;
     const VolumeApi& api = test::InstallFakeVolume(fake);
     fake->deviceOpens = false;
@@ -217,6 +221,7 @@ std::string RunProgram(const std::string& exe)
 
 TEST(VolumeOnWindows98, ExtendedPathAnswersFromTheDevice)
 {
+    SKIP_WITHOUT_32BIT_DEVICE();
     // Wine plays Windows 98 for the probe alone.
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\voruta-win98-probe.exe", 0, nullptr,

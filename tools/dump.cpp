@@ -4,8 +4,12 @@
 //
 //   voruta-dump [--unit kb|mb|kbmb] [--hide size,slack,counts,clusters] LETTER [HEIGHT [ROOT]]
 //
-// With HEIGHT, every laid-out entry also gets a line label<TAB>index<TAB>text
-// with its box label under the chosen settings (line feeds as \n).
+// After the entries, one line skipped<TAB>notEntered<TAB>unlistable<TAB>overlong
+// counts the directories the walk appended but did not enter, those it could
+// not list, and the subdirectories it left out because their path would not
+// fit. With HEIGHT (the view's client height), every laid-out entry also gets
+// a line label<TAB>index<TAB>text with its box label under the chosen settings
+// (line feeds as \n). Control characters in names are written as \xHH.
 //
 // Exit status: 0 after a successful scan, 1 when the volume query failed,
 // 2 for bad arguments.
@@ -27,7 +31,9 @@ namespace {
 
 void Usage()
 {
-    std::fputs("usage: voruta-dump [--unit kb|mb|kbmb] [--hide size,slack,counts,clusters] LETTER [HEIGHT [ROOT]]\n",
+    std::fputs("usage: voruta-dump [--unit kb|mb|kbmb] [--hide size,slack,counts,clusters] LETTER [HEIGHT [ROOT]]\n"
+               "  HEIGHT is the chart's client height in pixels; ROOT the entry shown in column 0.\n"
+               "  Names are UTF-8; control characters in them are written as \\xHH.\n",
                stderr);
 }
 
@@ -79,11 +85,17 @@ public:
     HiddenHost(CChartView& view, int height)
     {
         const CString cls = CWnd::RegisterWndClass(0);
-        RECT outer{0, 0, 400, height};
-        AdjustWindowRectEx(&outer, WS_POPUP, FALSE, 0);
-        frame = CreateWindowExA(0, cls, "", WS_POPUP, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        frame = CreateWindowExA(0, cls, "", WS_POPUP, 0, 0, 400, height, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
         view.Create(nullptr, "", WS_CHILD | WS_VISIBLE, RECT{0, 0, 400, height}, frame, 0xE900);
+        // The view's sunken edge takes room: size the window so that its
+        // client area is exactly `height` rows.
+        RECT outer{0, 0, 400, height};
+        AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongA(view, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongA(view, GWL_EXSTYLE)));
+        SetWindowPos(frame, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+        MoveWindow(view, 0, 0, outer.right - outer.left, outer.bottom - outer.top, FALSE);
     }
     ~HiddenHost()
     {
@@ -146,8 +158,12 @@ int main(int argc, char** argv)
     if (!scanned)
         return 1;
     if (host) {
-        if (root >= view.table.Count()) {
-            std::fprintf(stderr, "voruta-dump: ROOT %ld is not an entry (0 to %d)\n", root, view.table.Count() - 1);
+        // Entry 2 is part of the tree only while the root directory links to it.
+        const bool unlinked = root == unaccountedEntry && view.table.At(rootDirEntry).nextSibling != unaccountedEntry;
+        if (root >= view.table.Count() || unlinked) {
+            std::fprintf(stderr, "voruta-dump: ROOT %ld is not an entry of the tree (0, 1%s, 3 to %d)\n", root,
+                         view.table.At(rootDirEntry).nextSibling == unaccountedEntry ? ", 2" : "",
+                         view.table.Count() - 1);
             return 2;
         }
         view.rootIndex = static_cast<std::int32_t>(root);
@@ -155,11 +171,12 @@ int main(int argc, char** argv)
     }
     for (std::int32_t i = 0; i < view.table.Count(); ++i)
         std::fputs(dump::EntryLine(view.table, i).c_str(), stdout);
+    std::fputs(dump::SkippedLine(view.scanCounts).c_str(), stdout);
     if (host) {
         for (std::int32_t i = 0; i < view.table.Count(); ++i)
             if (view.table.At(i).column >= 0)
                 std::fputs(dump::LabelLine(view, i).c_str(), stdout);
-        std::printf("title\t%s\n", dump::Utf8(host->Title()).c_str());
+        std::printf("title\t%s\n", dump::EscapedName(host->Title()).c_str());
     }
     return 0;
 }

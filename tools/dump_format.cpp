@@ -1,6 +1,7 @@
 // The line formats of voruta-dump.
 #include "tools/dump_format.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,22 @@ std::string Utf8(const std::string& text)
     const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(length), '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, out.data(), length, nullptr, nullptr);
+    return out;
+}
+
+std::string EscapedName(const std::string& text)
+{
+    std::string out;
+    for (char c : Utf8(text)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
     return out;
 }
 
@@ -37,17 +54,30 @@ std::string EntryLine(const EntryTable& table, std::int32_t index)
                   "\t%" PRIu32 "\t%" PRIu64 "\t%" PRIu64 "\t%" PRId32 "\t%" PRId32 "\t%" PRId32 "\t",
                   index, e.parent, e.nextSibling, e.firstChild, e.nameOffset, e.clusters, e.files, e.dirs, e.bytes,
                   e.slack, e.column, e.top, e.bottom);
-    return line + Utf8(std::string(name, strnlen(name, 259))) + "\n";
+    return line + EscapedName(std::string(name, strnlen(name, 259))) + "\n";
+}
+
+std::string SkippedLine(const WalkCounts& counts)
+{
+    char line[80];
+    std::snprintf(line, sizeof line, "skipped\t%" PRIu32 "\t%" PRIu32 "\t%" PRIu32 "\n", counts.notEntered,
+                  counts.unlistable, counts.overlong);
+    return line;
 }
 
 std::string LabelLine(const CChartView& view, std::int32_t index)
 {
+    // Line feeds of the label as \n; any control character of the name
+    // escaped as in the entry lines.
     std::string text;
-    for (char c : Utf8(view.Label(index).str())) {
-        if (c == '\n')
+    const std::string label = view.Label(index).str();
+    std::size_t start = 0;
+    while (start <= label.size()) {
+        const std::size_t end = std::min(label.find('\n', start), label.size());
+        text += EscapedName(label.substr(start, end - start));
+        if (end < label.size())
             text += "\\n";
-        else
-            text += c;
+        start = end + 1;
     }
     return "label\t" + std::to_string(index) + "\t" + text + "\n";
 }

@@ -10,12 +10,20 @@ namespace dump {
 // CP932 text as UTF-8.
 std::string Utf8(const std::string& text);
 
+// A name as UTF-8 with every control character (tab and line breaks too)
+// written as \xHH, so that no name breaks a line or adds a field.
+std::string EscapedName(const std::string& text);
+
 // volume<TAB>rootPath<TAB>clusterBytes<TAB>clustersPer4G<TAB>freeClusters<TAB>totalClusters<TAB>result
 std::string VolumeLine(const CChartView& view, std::int32_t result);
 
 // entry<TAB>index<TAB>parent<TAB>nextSibling<TAB>firstChild<TAB>nameOffset<TAB>clusters<TAB>files<TAB>dirs
 // <TAB>bytes<TAB>slack<TAB>column<TAB>top<TAB>bottom<TAB>name (entry 0: its display name)
 std::string EntryLine(const EntryTable& table, std::int32_t index);
+
+// skipped<TAB>notEntered<TAB>unlistable<TAB>overlong: what the walk could not
+// go into, as it counted it.
+std::string SkippedLine(const WalkCounts& counts);
 
 // label<TAB>index<TAB>text, the entry's box label with line feeds as \n.
 std::string LabelLine(const CChartView& view, std::int32_t index);

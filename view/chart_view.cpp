@@ -27,9 +27,9 @@ CChartView::CChartView(const VolumeApi& api)
       showSlack(1),
       showCounts(1),
       showClusters(1),
-      useExtFreeSpace(0),
       driveApi(&Win32DriveApi()),
-      volumeApi(api)
+      volumeApi(api),
+      useExtFreeSpace(0)
 {
     std::memset(styleName, 0, sizeof styleName);
     std::strcpy(styleName, "標準");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "analysis/entry.h"
+#include "analysis/scan.h"
 #include "analysis/volume.h"
 #include "platform/dc.h"
 #include "platform/wnd.h"
@@ -113,15 +114,20 @@ public:
     std::int32_t showCounts;
     std::int32_t showClusters;
 
-    std::int32_t useExtFreeSpace;
+    // What the last scan could not walk into (links, unusable names,
+    // unlistable directories, over-long paths).
+    WalkCounts scanCounts;
 
     // Where the drive dialog learns the drives present; tests replace it.
     const struct DriveApi* driveApi;
+    // Where the volume query reaches the platform; tests replace it.
+    const VolumeApi& volumeApi;
+
+    // Last, as the volume query's record of which service it uses.
+    std::int32_t useExtFreeSpace;
 
 private:
     std::int32_t* FlagOf(UINT id) noexcept;
-
-    const VolumeApi& volumeApi;
 
     DECLARE_MESSAGE_MAP()
 };
