@@ -157,6 +157,16 @@ void CFrameWnd::SetMessageText(const char* text)
     status->SetPaneText(0, text);
 }
 
+bool CFrameWnd::ShowMessageNow(const char* text)
+{
+    CStatusBar* status = FrameStatusBar();
+    if (!status || !status->GetSafeHwnd() || !::IsWindowVisible(status->GetSafeHwnd()))
+        return false;
+    SetMessageText(text);
+    ::UpdateWindow(status->GetSafeHwnd());
+    return true;
+}
+
 void CFrameWnd::OnBarCheck(UINT id)
 {
     HWND bar = GetDlgItem(hwnd, static_cast<int>(id));

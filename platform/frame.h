@@ -36,6 +36,9 @@ public:
     void DockControlBar(CToolBar* bar);
     // The status bar's message pane; null restores the idle text.
     void SetMessageText(const char* text);
+    // Sets the message pane and paints the status bar at once, for work that
+    // runs without a message loop; false when no status bar is shown.
+    bool ShowMessageNow(const char* text);
 
     HACCEL Accelerators() const noexcept { return accelerators; }
     UINT ResourceId() const noexcept { return resourceId; }

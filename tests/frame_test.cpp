@@ -8,7 +8,10 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -361,6 +364,86 @@ TEST_F(Frame, MenuPromptsInTheStatusBar)
     SendMessageA(window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
     EXPECT_EQ(frame->statusBar.GetPaneText(0), "ﾚﾃﾞｨ");
 }
+
+// A root of slow, empty directories: each listing takes 30 ms and notes
+// what the status bar's message pane says at that moment.
+class SlowLister final : public DirectoryLister {
+public:
+    SlowLister(CStatusBar& bar, int dirs) : status(bar), remaining(dirs) {}
+
+    Handle Open(const char* pattern, ListedItem& item) override
+    {
+        Sleep(30);
+        seen.push_back(status.GetPaneText(0).str());
+        const bool root = std::strlen(pattern) == 6;
+        std::memset(&item, 0, sizeof item);
+        item.attributes = FILE_ATTRIBUTE_DIRECTORY;
+        item.exact = true;
+        std::strcpy(item.name, root ? "d" : ".");
+        return root ? 1 : 2;
+    }
+    bool Next(Handle listing, ListedItem& item) override
+    {
+        if (listing != 1 || --remaining <= 0)
+            return false;
+        std::strcpy(item.name, "d");
+        item.name[0] = static_cast<char>('a' + remaining % 26);
+        std::strcat(item.name, std::to_string(remaining).c_str());
+        return true;
+    }
+    void Close(Handle) override {}
+
+    std::vector<std::string> seen;
+
+private:
+    CStatusBar& status;
+    int remaining;
+};
+
+class FrameScanProgress : public Frame, public testing::WithParamInterface<bool> {};
+
+TEST_P(FrameScanProgress, CountsInTheMessagePaneWhileTheScanRuns)
+{
+    const bool statusBarShown = GetParam();
+    if (!statusBarShown)
+        SendMessageA(window, WM_COMMAND, ID_VIEW_STATUS_BAR, 0);
+    test::ScratchDrive drive;
+    ASSERT_TRUE(drive.Letter());
+    SlowLister lister(frame->statusBar, 40);
+    frame->view.lister = &lister;
+    test::PaintCounter paints(frame->view);
+    ASSERT_EQ(frame->view.ScanDrive(drive.Letter()), 1);
+    frame->view.lister = nullptr;
+    EXPECT_EQ(paints.Count(), 0) << "nothing but the status bar is painted during the scan";
+    EXPECT_EQ(frame->view.table.Count(), 3 + 40);
+
+    // "ｽｷｬﾝ中  ﾌｫﾙﾀﾞ N  ﾌｧｲﾙ 0", with N only growing.
+    unsigned long lastDirs = 0;
+    int shown = 0;
+    for (const std::string& text : lister.seen) {
+        const std::string dirsLabel = "ｽｷｬﾝ中  ﾌｫﾙﾀﾞ ", filesLabel = "  ﾌｧｲﾙ ";
+        const std::size_t filesAt = text.find(filesLabel);
+        if (text.rfind(dirsLabel, 0) != 0 || filesAt == std::string::npos)
+            continue;
+        const unsigned long dirs = std::strtoul(text.c_str() + dirsLabel.size(), nullptr, 10);
+        const unsigned long files = std::strtoul(text.c_str() + filesAt + filesLabel.size(), nullptr, 10);
+        ++shown;
+        EXPECT_GE(dirs, lastDirs);
+        EXPECT_LE(dirs, 41u);
+        EXPECT_EQ(files, 0u);
+        lastDirs = dirs;
+    }
+    if (statusBarShown) {
+        EXPECT_GE(shown, 2) << "refreshed about four times a second over 1.2 s";
+        EXPECT_GT(lastDirs, 1u);
+    } else {
+        EXPECT_EQ(shown, 0);
+    }
+    EXPECT_EQ(frame->statusBar.GetPaneText(0), "ﾚﾃﾞｨ");
+}
+
+INSTANTIATE_TEST_SUITE_P(StatusBar, FrameScanProgress, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& p) { return p.param ? "Shown" : "Hidden"; });
 
 TEST_F(Frame, KeyStatePanesFollowTheLocks)
 {

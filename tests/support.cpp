@@ -49,10 +49,15 @@ std::string WinPathOf(const std::string& unixPath)
     return path;
 }
 
+// Windows process ids repeat across Wine servers and runs: the name also
+// carries the performance counter, which never repeats on one machine.
 std::string UniqueUnixName(const char* what)
 {
     static int serial = 0;
-    return "/tmp/voruta-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial) + what;
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return "/tmp/voruta-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(now.QuadPart) + "-" +
+           std::to_string(++serial) + what;
 }
 
 std::string ReadAll(const std::string& winPath)
@@ -117,7 +122,7 @@ ScratchDrive::ScratchDrive(const std::string& script) : unixPath(UniqueUnixName(
 {
     // ln -sn fails when the link exists, so parallel tests never share a letter.
     const std::string letterFile = unixPath + ".letter";
-    const int code = RunUnix("mkdir -p " + unixPath + " && cd " + unixPath + " && {\n" + script +
+    const int code = RunUnix("mkdir " + unixPath + " && cd " + unixPath + " && {\n:\n" + script +
                              "\n} && for l in k l m n o p q r s t u v w x y; do "
                              "ln -sn " + unixPath + " \"$WINEPREFIX/dosdevices/$l:\" 2>/dev/null && "
                              "echo $l > " + letterFile + " && break; done");

@@ -122,6 +122,8 @@ public:
     const struct DriveApi* driveApi;
     // Where the volume query reaches the platform; tests replace it.
     const VolumeApi& volumeApi;
+    // Where the scan lists directories; null for the platform's listing.
+    DirectoryLister* lister = nullptr;
 
     // Last, as the volume query's record of which service it uses.
     std::int32_t useExtFreeSpace;

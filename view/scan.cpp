@@ -2,13 +2,51 @@
 // the walk and the layout of the new tree.
 #include "analysis/scan.h"
 #include "platform/app.h"
+#include "platform/frame.h"
 #include "view/chart_view.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
 
 constexpr char rootTemplate[4] = {'X', ':', '\\', '\0'};
+constexpr DWORD progressIntervalMs = 250;
+
+// Shows the walk's counts in the frame's message pane about four times a
+// second, painting the status bar alone, and the idle text again at the end.
+class StatusBarProgress final : public ScanProgress {
+public:
+    explicit StatusBarProgress(HWND view)
+        : frame(dynamic_cast<CFrameWnd*>(CWnd::FromHandle(::GetParent(view)))), last(GetTickCount())
+    {
+    }
+    ~StatusBarProgress() override
+    {
+        if (shown)
+            frame->ShowMessageNow(nullptr);
+    }
+    StatusBarProgress(const StatusBarProgress&) = delete;
+    StatusBarProgress& operator=(const StatusBarProgress&) = delete;
+
+    void Report(const WalkCounts& counts) override
+    {
+        const DWORD now = GetTickCount();
+        if (!frame || now - last < progressIntervalMs)
+            return;
+        last = now;
+        char text[64];
+        std::snprintf(text, sizeof text, "ｽｷｬﾝ中  ﾌｫﾙﾀﾞ %lu  ﾌｧｲﾙ %lu", static_cast<unsigned long>(counts.dirsListed),
+                      static_cast<unsigned long>(counts.files));
+        if (frame->ShowMessageNow(text))
+            shown = true;
+    }
+
+private:
+    CFrameWnd* frame;
+    DWORD last;
+    bool shown = false;
+};
 
 }  // namespace
 
@@ -43,8 +81,12 @@ std::int32_t CChartView::ScanDrive(char letter)
     freeClusters = f;
     totalClusters = t;
 
-    Win32DirectoryLister lister;
-    scanCounts = BuildDriveTree(table, lister, rootPath, {c, clustersPer4G, f, t});
+    Win32DirectoryLister platformLister;
+    {
+        StatusBarProgress progress(GetSafeHwnd());
+        scanCounts = BuildDriveTree(table, lister ? *lister : platformLister, rootPath, {c, clustersPer4G, f, t},
+                                    &progress);
+    }
 
     rootIndex = totalEntry;
     Relayout();
@@ -53,7 +95,7 @@ std::int32_t CChartView::ScanDrive(char letter)
 
 void CChartView::ScanDirectory(std::int32_t index)
 {
-    Win32DirectoryLister lister;
-    DriveWalk walk(table, lister, {clusterBytes, clustersPer4G, freeClusters, totalClusters});
+    Win32DirectoryLister platformLister;
+    DriveWalk walk(table, lister ? *lister : platformLister, {clusterBytes, clustersPer4G, freeClusters, totalClusters});
     walk.Walk(index);
 }
