@@ -126,12 +126,23 @@ void CFrameWnd::RecalcLayout()
         moves = DeferWindowPos(moves, *bar, nullptr, place.left, place.top, place.right - place.left,
                                place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    if (HWND pane = GetDlgItem(hwnd, AFX_IDW_PANE_FIRST_ID)) {
-        moves = DeferWindowPos(moves, pane, nullptr, area.left, area.top,
-                               area.right > area.left ? area.right - area.left : 0,
-                               area.bottom > area.top ? area.bottom - area.top : 0, SWP_NOZORDER | SWP_NOACTIVATE);
+    HWND pane = GetDlgItem(hwnd, AFX_IDW_PANE_FIRST_ID);
+    bool paneMoved = false;
+    if (pane) {
+        RECT before;
+        ::GetWindowRect(pane, &before);
+        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&before), 2);
+        const int width = area.right > area.left ? area.right - area.left : 0;
+        const int height = area.bottom > area.top ? area.bottom - area.top : 0;
+        paneMoved = before.left != area.left || before.top != area.top;
+        // A pane that only moves keeps its old bits, and a bar moving away
+        // leaves its picture in them: take nothing along, repaint it all.
+        moves = DeferWindowPos(moves, pane, nullptr, area.left, area.top, width, height,
+                               SWP_NOZORDER | SWP_NOACTIVATE | (paneMoved ? SWP_NOCOPYBITS : 0));
     }
     EndDeferWindowPos(moves);
+    if (paneMoved)
+        ::InvalidateRect(pane, nullptr, FALSE);
     if (CStatusBar* status = FrameStatusBar(); status && status->GetSafeHwnd())
         status->Layout();
 }
@@ -167,14 +178,24 @@ bool CFrameWnd::ShowMessageNow(const char* text)
     return true;
 }
 
+CToolBar* CFrameWnd::ToolBarWithId(UINT id)
+{
+    if (auto* tool = dynamic_cast<CToolBar*>(FromHandle(GetDlgItem(hwnd, static_cast<int>(id)))); tool)
+        return tool;
+    // A floating tool bar is a child of its floating window, not of the frame.
+    CToolBar* docked = DockedToolBar();
+    if (docked && docked->GetSafeHwnd() && id == static_cast<UINT>(GetDlgCtrlID(*docked)))
+        return docked;
+    return nullptr;
+}
+
 void CFrameWnd::OnBarCheck(UINT id)
 {
-    HWND bar = GetDlgItem(hwnd, static_cast<int>(id));
-    CWnd* object = FromHandle(bar);
-    if (auto* tool = dynamic_cast<CToolBar*>(object); tool) {
+    if (CToolBar* tool = ToolBarWithId(id)) {
         tool->Show(!tool->IsShown());
         return;
     }
+    HWND bar = GetDlgItem(hwnd, static_cast<int>(id));
     if (!bar)
         return;
     ShowWindow(bar, IsWindowVisible(bar) ? SW_HIDE : SW_SHOWNA);
@@ -183,18 +204,12 @@ void CFrameWnd::OnBarCheck(UINT id)
 
 void CFrameWnd::OnUpdateControlBarMenu(CCmdUI* ui)
 {
-    HWND bar = GetDlgItem(hwnd, static_cast<int>(ui->GetId()));
-    if (auto* tool = dynamic_cast<CToolBar*>(FromHandle(bar)); tool) {
+    if (CToolBar* tool = ToolBarWithId(ui->GetId())) {
         ui->SetCheck(tool->IsShown() ? 1 : 0);
         return;
     }
+    HWND bar = GetDlgItem(hwnd, static_cast<int>(ui->GetId()));
     if (!bar) {
-        // A floating tool bar is not a child of the frame any more.
-        CToolBar* docked = DockedToolBar();
-        if (docked && ui->GetId() == static_cast<UINT>(GetDlgCtrlID(*docked))) {
-            ui->SetCheck(docked->IsShown() ? 1 : 0);
-            return;
-        }
         ui->Enable(false);
         return;
     }

@@ -50,6 +50,8 @@ protected:
     // Bars the frame lays out; a derived frame names its own.
     virtual CToolBar* DockedToolBar() { return dockedBar; }
     virtual CStatusBar* FrameStatusBar() { return nullptr; }
+    // The tool bar with child id `id`, docked or floating; null when none.
+    CToolBar* ToolBarWithId(UINT id);
     void OnInitMenuPopup(HMENU menu);
     void OnMenuSelect(UINT item, UINT flags, HMENU menu);
 

@@ -159,25 +159,11 @@ std::wstring Wide(const char* cp932)
     return text;
 }
 
-TEST(DriveDialogTemplate, AsDesigned)
+// Compares a template's controls with the expected ones, in tab order.
+void ExpectItems(const DialogTemplate& t, const TemplateItem* expected, int count)
 {
-    const DialogTemplate t = LoadTemplate(IDD_DRIVE);
-    EXPECT_EQ(t.style, 0x80C800C0u);
-    EXPECT_EQ(t.exStyle, 0u);
-    EXPECT_EQ(t.cx, 134);
-    EXPECT_EQ(t.cy, 94);
-    EXPECT_EQ(t.caption, Wide("ドライブ選択"));
-    EXPECT_EQ(t.pointSize, 9);
-    EXPECT_EQ(t.face, Wide("ＭＳ ゴシック"));
-    const TemplateItem expected[] = {
-        {0x50020000, 7, 9, 24, 8, -1, L"#130", L"Drive:"},
-        {0x50810008, 35, 7, 10, 12, IDC_DRIVE_EDIT, L"#129", L""},
-        {0x50A14103, 7, 23, 64, 64, IDC_DRIVE_LIST, L"#131", L""},
-        {0x50010001, 77, 7, 50, 14, IDOK, L"#128", L"OK"},
-        {0x50010000, 77, 24, 50, 14, IDCANCEL, L"#128", Wide("ｷｬﾝｾﾙ")},
-    };
-    ASSERT_EQ(t.items.size(), 5u);
-    for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(t.items.size(), static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
         const TemplateItem& a = t.items[static_cast<std::size_t>(i)];
         const TemplateItem& e = expected[i];
         EXPECT_EQ(a.style, e.style) << "control " << i;
@@ -195,6 +181,45 @@ TEST(DriveDialogTemplate, AsDesigned)
         EXPECT_TRUE(sameClass) << "control " << i;
         EXPECT_TRUE(a.text == e.text) << "control " << i;
     }
+}
+
+TEST(DriveDialogTemplate, AsDesigned)
+{
+    const DialogTemplate t = LoadTemplate(IDD_DRIVE);
+    EXPECT_EQ(t.style, 0x80C800C0u);
+    EXPECT_EQ(t.exStyle, 0u);
+    EXPECT_EQ(t.cx, 134);
+    EXPECT_EQ(t.cy, 94);
+    EXPECT_EQ(t.caption, Wide("ドライブ選択"));
+    EXPECT_EQ(t.pointSize, 9);
+    EXPECT_EQ(t.face, Wide("ＭＳ ゴシック"));
+    const TemplateItem expected[] = {
+        {0x50020000, 7, 9, 24, 8, -1, L"#130", L"Drive:"},
+        {0x50810008, 35, 7, 10, 12, IDC_DRIVE_EDIT, L"#129", L""},
+        {0x50A14103, 7, 23, 64, 64, IDC_DRIVE_LIST, L"#131", L""},
+        {0x50010001, 77, 7, 50, 14, IDOK, L"#128", L"OK"},
+        {0x50010000, 77, 24, 50, 14, IDCANCEL, L"#128", Wide("ｷｬﾝｾﾙ")},
+    };
+    ExpectItems(t, expected, 5);
+}
+
+TEST(AboutDialogTemplate, AsDesigned)
+{
+    const DialogTemplate t = LoadTemplate(100);
+    EXPECT_EQ(t.style, 0x80C800C0u);
+    EXPECT_EQ(t.exStyle, 0u);
+    EXPECT_EQ(t.cx, 235);
+    EXPECT_EQ(t.cy, 55);
+    EXPECT_EQ(t.caption, Wide("Vorutaのﾊﾞｰｼﾞｮﾝ情報"));
+    EXPECT_EQ(t.pointSize, 9);
+    EXPECT_EQ(t.face, Wide("ＭＳ Ｐゴシック"));
+    const TemplateItem expected[] = {
+        {0x50000003, 11, 17, 20, 20, -1, L"#130", L"#128"},
+        {0x50020080, 40, 10, 119, 8, -1, L"#130", L"Voruta ver 0.02"},
+        {0x50020000, 40, 25, 132, 8, -1, L"#130", Wide("ドライブの使用状況をグラフで表示")},
+        {0x50030001, 178, 7, 50, 14, 1, L"#128", L"OK"},
+    };
+    ExpectItems(t, expected, 4);
 }
 
 TEST_F(DriveDialog, OpensWithTheFieldFirstInTheTabOrder)

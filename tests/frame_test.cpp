@@ -313,11 +313,33 @@ TEST_P(FrameDocking, ViewFillsWhatTheBarLeaves)
         break;
     }
     EXPECT_EQ(frame->toolBar.Side(), GetParam().side);
+    // Back on top, the view has moved: all of it is to be painted again, so
+    // no picture of the bar stays behind in it.
+    ValidateRect(frame->view, nullptr);
+    frame->toolBar.Dock(DockSide::top);
+    RECT dirty{};
+    if (GetParam().side != DockSide::top) {
+        ASSERT_TRUE(GetUpdateRect(frame->view, &dirty, FALSE));
+        RECT viewClient;
+        GetClientRect(frame->view, &viewClient);
+        EXPECT_TRUE(EqualRect(&dirty, &viewClient));
+    }
+    frame->toolBar.Dock(GetParam().side);
     // Hidden and shown again, it comes back where it was.
     SendMessageA(window, WM_COMMAND, ID_VIEW_TOOLBAR, 0);
+    EXPECT_FALSE(IsWindowVisible(frame->toolBar)) << "the toggle hides the bar, floating or docked";
+    EXPECT_FALSE(frame->toolBar.IsShown());
     SendMessageA(window, WM_COMMAND, ID_VIEW_TOOLBAR, 0);
     EXPECT_EQ(frame->toolBar.Side(), GetParam().side);
     EXPECT_TRUE(IsWindowVisible(frame->toolBar));
+    if (GetParam().side == DockSide::floating) {
+        // Closed with its close box, it comes back through the menu command.
+        SendMessageA(frame->toolBar.FloatingWindow(), WM_CLOSE, 0, 0);
+        EXPECT_FALSE(IsWindowVisible(frame->toolBar));
+        SendMessageA(window, WM_COMMAND, ID_VIEW_TOOLBAR, 0);
+        EXPECT_TRUE(IsWindowVisible(frame->toolBar));
+        EXPECT_TRUE(IsWindowVisible(frame->toolBar.FloatingWindow()));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sides, FrameDocking,
