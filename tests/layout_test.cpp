@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -124,6 +128,151 @@ TEST(Layout, NegativeRootTouchesNothing)
     view.Relayout();
     EXPECT_EQ(SpanOf(view, 2), (Span{7, 8, 9}));
     EXPECT_EQ(host.Title(), "untouched");
+}
+
+TEST(Layout, SiblingsMeasuredFromTheParentsTopOnTheRunningSum)
+{
+    // Three equal children in a 100-pixel box: 100/3 rows each, cut on the
+    // running sum. Measured from the previous child's bottom instead, the
+    // truncations would add up: [0,16) [16,32) [32,48).
+    ViewHost host(100);
+    CChartView& view = host.View();
+    test::BuildTree(view.table, {{-1, 6, "X:\\"}, {0, 1, "X:\\A"}, {0, 1, "X:\\B"}, {0, 1, "X:\\C"}});
+    view.rootIndex = 0;
+    view.Relayout();
+    EXPECT_EQ(SpanOf(view, 1), (Span{1, 0, 16}));
+    EXPECT_EQ(SpanOf(view, 2), (Span{1, 16, 33}));
+    EXPECT_EQ(SpanOf(view, 3), (Span{1, 33, 50}));
+}
+
+// The layout as the rules state it, written out plainly: a recursion over
+// the links into a separate array.
+void ReferenceLayout(const EntryTable& table, int index, int column, int top, int bottom, std::vector<Span>& out)
+{
+    out[static_cast<std::size_t>(index)] = {column, top, bottom};
+    const Entry& e = table.At(index);
+    const double scale = (static_cast<double>(bottom) - static_cast<double>(top)) / static_cast<double>(e.clusters);
+    std::uint32_t sum = 0;
+    int previous = top;
+    for (int child = e.firstChild; child >= 0; child = table.At(child).nextSibling) {
+        sum += table.At(child).clusters;
+        const double product = std::trunc(static_cast<double>(sum) * scale);
+        const double clamped = product != product ? 0.0 : std::clamp(product, -2147483648.0, 2147483647.0);
+        const int end = static_cast<int>(std::clamp(static_cast<double>(top) + clamped, -2147483648.0, 2147483647.0));
+        ReferenceLayout(table, child, column + 1, previous, end, out);
+        previous = end;
+    }
+}
+
+// A scan-shaped table: 0 the volume, 1 the root directory, 2 a second child
+// of 0, then the root's tree in depth-first pre-order. Clusters are random,
+// some 0, and some folders hold less than their subfolders.
+std::vector<Node> GeneratedTree(int wanted, unsigned seed, bool preOrder)
+{
+    std::mt19937 random(seed);
+    std::vector<Node> nodes = {{-1, 0, ""}, {0, 0, "X:\\"}, {0, 5000, "(x)"}};
+    std::vector<int> open = {1};
+    while (static_cast<int>(nodes.size()) < wanted) {
+        const int depth = static_cast<int>(open.size());
+        const int parent = open.back();
+        const int roll = std::uniform_int_distribution<int>(0, 9)(random);
+        if ((roll < 3 && depth > 1) || depth > 14) {
+            open.pop_back();
+            continue;
+        }
+        const std::uint32_t clusters = roll == 4 ? 0u : static_cast<std::uint32_t>(std::exponential_distribution<double>(0.002)(random));
+        nodes.push_back({parent, clusters, "X:\\d" + std::to_string(nodes.size())});
+        if (roll >= 6)
+            open.push_back(static_cast<int>(nodes.size()) - 1);
+    }
+    // Each folder holds its subfolders' clusters plus one each, and its own
+    // files, but every tenth one holds less.
+    for (int i = static_cast<int>(nodes.size()) - 1; i >= 1; --i) {
+        Node& n = nodes[static_cast<std::size_t>(i)];
+        if (n.parent >= 1 && i % 10 != 0)
+            nodes[static_cast<std::size_t>(n.parent)].clusters += n.clusters + 1;
+    }
+    nodes[0].clusters = nodes[1].clusters + 9000;
+    if (!preOrder) {
+        // The same tree breadth first: parents before children, but no
+        // longer depth-first.
+        std::vector<int> order = {0, 1, 2}, position(nodes.size(), -1);
+        for (std::size_t k = 1; k < order.size(); ++k)
+            for (std::size_t j = 3; j < nodes.size(); ++j)
+                if (nodes[j].parent == order[k])
+                    order.push_back(static_cast<int>(j));
+        for (std::size_t k = 0; k < order.size(); ++k)
+            position[static_cast<std::size_t>(order[k])] = static_cast<int>(k);
+        std::vector<Node> moved;
+        for (int old : order) {
+            Node n = nodes[static_cast<std::size_t>(old)];
+            if (n.parent >= 0)
+                n.parent = position[static_cast<std::size_t>(n.parent)];
+            moved.push_back(n);
+        }
+        nodes = moved;
+    }
+    return nodes;
+}
+
+struct LargeCase {
+    const char* label;
+    bool preOrder;
+    int height;
+};
+
+class LayoutLarge : public testing::TestWithParam<LargeCase> {};
+
+TEST_P(LayoutLarge, EveryEntryAsTheRecursionGivesIt)
+{
+    ViewHost host(GetParam().height);
+    CChartView& view = host.View();
+    test::BuildTree(view.table, GeneratedTree(20000, 20261207, GetParam().preOrder));
+    const int count = view.table.Count();
+    for (int root : {0, 1, 2, count / 3, count - 1}) {
+        view.rootIndex = root;
+        view.Relayout();
+        if (root <= 1)
+            EXPECT_EQ(view.layoutInTreeOrder, GetParam().preOrder) << "the one-pass layout takes the scanned shape only";
+        std::vector<Span> expected(static_cast<std::size_t>(count), Span{-1, 0, 0});
+        RECT client;
+        GetClientRect(view, &client);
+        ReferenceLayout(view.table, root, 0, client.top, client.bottom, expected);
+        int wrong = 0;
+        for (int i = 0; i < count && wrong < 5; ++i) {
+            if (!(SpanOf(view, i) == expected[static_cast<std::size_t>(i)])) {
+                ++wrong;
+                ADD_FAILURE() << "root " << root << ", entry " << i << ": " << testing::PrintToString(SpanOf(view, i))
+                              << " instead of " << testing::PrintToString(expected[static_cast<std::size_t>(i)]);
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, LayoutLarge,
+                         testing::Values(LargeCase{"PreOrder", true, 768}, LargeCase{"PreOrderTall", true, 100000},
+                                         LargeCase{"PreOrderFlat", true, 0},
+                                         LargeCase{"BreadthFirst", false, 768}),
+                         test::ByLabel());
+
+TEST(LayoutLarge, PaintSkippingHiddenSubtreesDrawsTheSamePicture)
+{
+    ViewHost host(500, 700);
+    host.Show();
+    CChartView& view = host.View();
+    test::BuildTree(view.table, GeneratedTree(3000, 7, true));
+    for (int root : {0, 1}) {
+        view.rootIndex = root;
+        view.Relayout();
+        ASSERT_TRUE(view.layoutInTreeOrder);
+        int width = 0, height = 0;
+        view.Redraw();
+        const std::vector<COLORREF> skipping = host.Capture(width, height);
+        view.layoutInTreeOrder = false;
+        view.Redraw();
+        const std::vector<COLORREF> everyEntry = host.Capture(width, height);
+        EXPECT_TRUE(skipping == everyEntry) << "root " << root;
+    }
 }
 
 // The scale and the product must be binary64. For a parent of 14 clusters

@@ -120,6 +120,11 @@ public:
 
     // Where the drive dialog learns the drives present; tests replace it.
     const struct DriveApi* driveApi;
+    // Set by Relayout: the shown subtree is laid out in tree order with no
+    // span of negative height, so the paint may skip the subtree of any box
+    // that cannot show.
+    bool layoutInTreeOrder = false;
+
     // Where the volume query reaches the platform; tests replace it.
     const VolumeApi& volumeApi;
     // Where the scan lists directories; null for the platform's listing.

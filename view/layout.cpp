@@ -2,8 +2,94 @@
 #include "view/chart_view.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
+
+// What a laid-out parent hands its next child: the parent's top and scale,
+// the running cluster sum, where the next child starts, and which child
+// comes next.
+struct OpenParent {
+    std::int32_t index;
+    std::int32_t column;
+    std::int32_t top;
+    double scale;
+    std::uint32_t sum;
+    std::int32_t prevBottom;
+    std::int32_t nextChild;
+};
+
+// The child's bottom, measured from the parent's top on the running sum,
+// exactly as LayoutNode computes it.
+std::int32_t ChildBottom(std::int32_t top, std::uint32_t sum, double scale) noexcept
+{
+    const std::int64_t end = std::int64_t{top} + SaturatingTrunc(static_cast<double>(sum) * scale);
+    return end > INT32_MAX ? INT32_MAX : end < INT32_MIN ? INT32_MIN : static_cast<std::int32_t>(end);
+}
+
+double Scale(std::int32_t top, std::int32_t bottom, std::uint32_t clusters) noexcept
+{
+    // Pixels per cluster. A box with no clusters has no children, so an
+    // infinite or NaN scale is never used (exceptions are masked).
+    return static_cast<double>(static_cast<std::int64_t>(bottom) - top) / static_cast<double>(clusters);
+}
+
+// The whole layout in one pass in index order, for a table whose shown
+// subtree lies in depth-first pre-order with every sibling list in index
+// order (a scanned table: the unaccounted entry 2 may come before the root
+// directory's subtree). Gives exactly LayoutNode's result; false, with the
+// layout fields left unspecified, as soon as the table is not of that shape.
+// `noNegativeSpan` tells whether every span came out at least 0 high: then
+// every descendant of a 0-pixel box is 0 pixels high too.
+bool LayoutInIndexOrder(EntryTable& table, std::int32_t rootIndex, std::int32_t top, std::int32_t bottom,
+                        bool& noNegativeSpan)
+{
+    noNegativeSpan = bottom >= top;
+    std::vector<OpenParent> open;
+    open.reserve(64);
+    const std::int32_t count = table.Count();
+    for (std::int32_t i = 0; i < count; ++i) {
+        Entry& e = table.At(i);
+        std::int32_t column, spanTop, spanBottom;
+        if (i == rootIndex) {
+            column = 0;
+            spanTop = top;
+            spanBottom = bottom;
+        } else {
+            std::size_t at = open.size();
+            while (at > 0 && open[at - 1].index != e.parent)
+                --at;
+            if (at == 0) {
+                e.column = -1;
+                e.top = 0;
+                e.bottom = 0;
+                continue;
+            }
+            OpenParent& p = open[at - 1];
+            if (p.nextChild != i)
+                return false;
+            p.sum += e.clusters;
+            column = p.column + 1;
+            spanTop = p.prevBottom;
+            spanBottom = ChildBottom(p.top, p.sum, p.scale);
+            if (spanBottom < spanTop)
+                noNegativeSpan = false;
+            p.prevBottom = spanBottom;
+            p.nextChild = e.nextSibling;
+            if (p.nextChild < 0)
+                open.erase(open.begin() + static_cast<std::ptrdiff_t>(at - 1));
+        }
+        e.column = column;
+        e.top = spanTop;
+        e.bottom = spanBottom;
+        if (e.firstChild >= 0) {
+            if (e.firstChild <= i)
+                return false;
+            open.push_back({i, column, spanTop, Scale(spanTop, spanBottom, e.clusters), 0, spanTop, e.firstChild});
+        }
+    }
+    return open.empty();
+}
 
 constexpr char titlePrefix[] = "Voruta - ";
 
@@ -63,16 +149,25 @@ void CChartView::Relayout()
 {
     if (rootIndex < 0 || rootIndex >= table.Count())
         return;
-    const std::int32_t count = table.Count();
-    for (std::int32_t i = 0; i < count; ++i) {
-        Entry& e = table.At(i);
-        e.column = -1;
-        e.top = 0;
-        e.bottom = 0;
-    }
     RECT client;
     GetClientRect(&client);
-    LayoutNode(rootIndex, 0, client.top, client.bottom);
+    // A scanned table is laid out in one pass over the records; any other
+    // shape of table goes the general way: reset everything, then lay out
+    // the subtree recursively.
+    bool noNegativeSpan = false;
+    layoutInTreeOrder = LayoutInIndexOrder(table, rootIndex, client.top, client.bottom, noNegativeSpan);
+    if (!layoutInTreeOrder) {
+        const std::int32_t count = table.Count();
+        for (std::int32_t i = 0; i < count; ++i) {
+            Entry& e = table.At(i);
+            e.column = -1;
+            e.top = 0;
+            e.bottom = 0;
+        }
+        LayoutNode(rootIndex, 0, client.top, client.bottom);
+    }
+    // Painting may then skip whole subtrees of boxes that cannot show.
+    layoutInTreeOrder = layoutInTreeOrder && noNegativeSpan;
     ::SetWindowTextA(GetParent(), ChartTitle(table, rootIndex));
 }
 
@@ -83,10 +178,7 @@ void CChartView::LayoutNode(std::int32_t index, std::int32_t column, std::int32_
     entry.top = top;
     entry.bottom = bottom;
 
-    // Pixels per cluster. A box with no clusters has no children, so an
-    // infinite or NaN scale is never used (exceptions are masked).
-    const double height = static_cast<double>(static_cast<std::int64_t>(bottom) - top);
-    const double scale = height / static_cast<double>(entry.clusters);
+    const double scale = Scale(top, bottom, entry.clusters);
 
     std::uint32_t sum = 0;
     std::int32_t prevBottom = top;
@@ -94,9 +186,7 @@ void CChartView::LayoutNode(std::int32_t index, std::int32_t column, std::int32_
         sum += table.At(child).clusters;
         // Measured from the parent's top on the running sum, so truncation
         // errors never accumulate along the siblings.
-        const std::int64_t end = std::int64_t{top} + SaturatingTrunc(static_cast<double>(sum) * scale);
-        const std::int32_t childBottom = end > INT32_MAX ? INT32_MAX : end < INT32_MIN ? INT32_MIN
-                                                                                         : static_cast<std::int32_t>(end);
+        const std::int32_t childBottom = ChildBottom(top, sum, scale);
         LayoutNode(child, column + 1, prevBottom, childBottom);
         prevBottom = childBottom;
     }

@@ -67,9 +67,39 @@ void CChartView::OnPaint()
         font.CreateFontIndirect(logFont);
         {
             CSelectObject selectFont(memory, font.GetSafeHandle());
+            // Most entries of a large tree are not shown, 0 pixels high or
+            // right of the window, and draw nothing: they cost one test here.
             const std::int32_t count = table.Count();
-            for (std::int32_t i = 0; i < count; ++i)
-                PaintCell(memory, i);
+            const std::int64_t firstHiddenColumn =
+                columnWidth > 0 ? (std::int64_t{client.right} + columnWidth - 1) / columnWidth : INT64_MAX;
+            if (layoutInTreeOrder && rootIndex < count) {
+                // Depth first from the root, into the children of boxes that
+                // show only: below a 0-pixel box every box is 0 pixels high,
+                // and right of the window nothing shows. Boxes of one column
+                // come in index order, so overlaps paint as in the loop below.
+                std::int32_t i = rootIndex;
+                for (;;) {
+                    const Entry& e = table.At(i);
+                    const bool shows = e.bottom > e.top && e.column < firstHiddenColumn;
+                    if (shows)
+                        PaintCell(memory, i);
+                    if (shows && e.firstChild >= 0 && e.column + 1 < firstHiddenColumn) {
+                        i = e.firstChild;
+                        continue;
+                    }
+                    while (i != rootIndex && table.At(i).nextSibling < 0)
+                        i = table.At(i).parent;
+                    if (i == rootIndex)
+                        break;
+                    i = table.At(i).nextSibling;
+                }
+            } else {
+                for (std::int32_t i = 0; i < count; ++i) {
+                    const Entry& e = table.At(i);
+                    if (e.column >= 0 && e.bottom > e.top && e.column < firstHiddenColumn)
+                        PaintCell(memory, i);
+                }
+            }
         }
         dc.BitBlt(0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
     }
