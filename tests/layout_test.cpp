@@ -232,8 +232,9 @@ TEST_P(LayoutLarge, EveryEntryAsTheRecursionGivesIt)
     for (int root : {0, 1, 2, count / 3, count - 1}) {
         view.rootIndex = root;
         view.Relayout();
-        if (root <= 1)
+        if (root <= 1) {
             EXPECT_EQ(view.layoutInTreeOrder, GetParam().preOrder) << "the one-pass layout takes the scanned shape only";
+        }
         std::vector<Span> expected(static_cast<std::size_t>(count), Span{-1, 0, 0});
         RECT client;
         GetClientRect(view, &client);
