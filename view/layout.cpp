@@ -39,12 +39,17 @@ double Scale(std::int32_t top, std::int32_t bottom, std::uint32_t clusters) noex
 // order (a scanned table: the unaccounted entry 2 may come before the root
 // directory's subtree). Gives exactly LayoutNode's result; false, with the
 // layout fields left unspecified, as soon as the table is not of that shape.
-// `noNegativeSpan` tells whether every span came out at least 0 high: then
-// every descendant of a 0-pixel box is 0 pixels high too.
+// `inTreeOrder` tells whether the index order was the depth-first order but
+// for childless entries coming early (as entry 2 does) and every span came
+// out at least 0 high: then every descendant of a 0-pixel box is 0 pixels
+// high too, and the boxes of each column come in index order.
 bool LayoutInIndexOrder(EntryTable& table, std::int32_t rootIndex, std::int32_t top, std::int32_t bottom,
-                        bool& noNegativeSpan)
+                        bool& inTreeOrder)
 {
-    noNegativeSpan = bottom >= top;
+    // Parents with children still to come; more than this many at once is
+    // no scanned table, and the general way is cheaper.
+    constexpr std::size_t maxOpen = 4096;
+    inTreeOrder = bottom >= top;
     std::vector<OpenParent> open;
     open.reserve(64);
     const std::int32_t count = table.Count();
@@ -68,12 +73,14 @@ bool LayoutInIndexOrder(EntryTable& table, std::int32_t rootIndex, std::int32_t 
             OpenParent& p = open[at - 1];
             if (p.nextChild != i)
                 return false;
+            if (at != open.size() && e.firstChild >= 0)
+                inTreeOrder = false;
             p.sum += e.clusters;
             column = p.column + 1;
             spanTop = p.prevBottom;
             spanBottom = ChildBottom(p.top, p.sum, p.scale);
             if (spanBottom < spanTop)
-                noNegativeSpan = false;
+                inTreeOrder = false;
             p.prevBottom = spanBottom;
             p.nextChild = e.nextSibling;
             if (p.nextChild < 0)
@@ -83,7 +90,7 @@ bool LayoutInIndexOrder(EntryTable& table, std::int32_t rootIndex, std::int32_t 
         e.top = spanTop;
         e.bottom = spanBottom;
         if (e.firstChild >= 0) {
-            if (e.firstChild <= i)
+            if (e.firstChild <= i || open.size() == maxOpen)
                 return false;
             open.push_back({i, column, spanTop, Scale(spanTop, spanBottom, e.clusters), 0, spanTop, e.firstChild});
         }
@@ -154,9 +161,9 @@ void CChartView::Relayout()
     // A scanned table is laid out in one pass over the records; any other
     // shape of table goes the general way: reset everything, then lay out
     // the subtree recursively.
-    bool noNegativeSpan = false;
-    layoutInTreeOrder = LayoutInIndexOrder(table, rootIndex, client.top, client.bottom, noNegativeSpan);
-    if (!layoutInTreeOrder) {
+    bool inTreeOrder = false;
+    const bool onePass = LayoutInIndexOrder(table, rootIndex, client.top, client.bottom, inTreeOrder);
+    if (!onePass) {
         const std::int32_t count = table.Count();
         for (std::int32_t i = 0; i < count; ++i) {
             Entry& e = table.At(i);
@@ -167,7 +174,7 @@ void CChartView::Relayout()
         LayoutNode(rootIndex, 0, client.top, client.bottom);
     }
     // Painting may then skip whole subtrees of boxes that cannot show.
-    layoutInTreeOrder = layoutInTreeOrder && noNegativeSpan;
+    layoutInTreeOrder = onePass && inTreeOrder;
     ::SetWindowTextA(GetParent(), ChartTitle(table, rootIndex));
 }
 
