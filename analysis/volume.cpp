@@ -18,11 +18,23 @@ BOOL WINAPI RealDeviceIoControl(HANDLE device, DWORD code, void* in, DWORD inByt
 const VolumeApi win32Api = {&GetVersionExA, &CreateFileA, &RealDeviceIoControl, &CloseHandle,
                             &GetDiskFreeSpaceA};
 
+UINT WINAPI RealDriveType(const char* root)
+{
+    return GetDriveTypeA(root);
+}
+
+const DriveApi win32Drives = {&GetLogicalDrives, &RealDriveType};
+
 }  // namespace
 
 const VolumeApi& Win32VolumeApi() noexcept
 {
     return win32Api;
+}
+
+const DriveApi& Win32DriveApi() noexcept
+{
+    return win32Drives;
 }
 
 bool ChooseExtFreeSpace(const VolumeApi& api) noexcept

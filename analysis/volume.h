@@ -61,6 +61,16 @@ struct VolumeApi {
 // The real Win32 calls.
 const VolumeApi& Win32VolumeApi() noexcept;
 
+// The drive services: which drive letters are present, and each one's type;
+// tests give their own answers.
+struct DriveApi {
+    DWORD (WINAPI* getLogicalDrives)();
+    UINT (WINAPI* getDriveType)(const char* root);
+};
+
+// The real Win32 calls.
+const DriveApi& Win32DriveApi() noexcept;
+
 // True when the platform offers the extended service: the Windows 9x family
 // at build 1000 or later.
 bool ChooseExtFreeSpace(const VolumeApi& api) noexcept;

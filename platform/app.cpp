@@ -2,7 +2,7 @@
 #include "platform/app.h"
 
 #include "platform/frame.h"
-#include "res/resource.h"
+#include "platform/ids.h"
 
 #include <commctrl.h>
 

@@ -14,6 +14,8 @@ public:
     CFontDialog& operator=(const CFontDialog&) = delete;
 
     // Runs the dialog; IDOK when the user confirmed a font, else IDCANCEL.
+    // With CF_USESTYLE and a style buffer (LF_FACESIZE bytes) the confirmed
+    // style name is always written back.
     INT_PTR DoModal() noexcept;
 
     CHOOSEFONTA cf;
@@ -21,4 +23,5 @@ public:
 
 private:
     HWND parent;
+    char confirmedStyle[LF_FACESIZE];
 };

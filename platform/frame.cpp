@@ -5,7 +5,7 @@
 #include "platform/cmdui.h"
 #include "platform/statusbar.h"
 #include "platform/toolbar.h"
-#include "res/resource.h"
+#include "platform/ids.h"
 
 #include <cstring>
 

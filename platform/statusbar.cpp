@@ -1,7 +1,7 @@
 // The status bar.
 #include "platform/statusbar.h"
 
-#include "res/resource.h"
+#include "platform/ids.h"
 
 #include <commctrl.h>
 

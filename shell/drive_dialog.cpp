@@ -4,22 +4,6 @@
 #include "res/resource.h"
 #include "view/chart_view.h"
 
-namespace {
-
-UINT WINAPI RealDriveType(const char* root)
-{
-    return GetDriveTypeA(root);
-}
-
-const DriveApi win32Drives = {&GetLogicalDrives, &RealDriveType};
-
-}  // namespace
-
-const DriveApi& Win32DriveApi() noexcept
-{
-    return win32Drives;
-}
-
 const char* const driveTypeNames[7] = {"??????", "(no root)", "REMOVABLE", "FIXED", "REMOTE", "CDROM", "RAMDISK"};
 
 CString DriveLabel(char letter, UINT type)

@@ -1,17 +1,10 @@
 // The drive selection dialog.
 #pragma once
 
+#include "analysis/volume.h"
 #include "platform/dialog.h"
 
 #include <windows.h>
-
-// The drive services the dialog asks; tests give their own answers.
-struct DriveApi {
-    DWORD (WINAPI* getLogicalDrives)();
-    UINT (WINAPI* getDriveType)(const char* root);
-};
-
-const DriveApi& Win32DriveApi() noexcept;
 
 // Names of the drive types that GetDriveTypeA returns, 0 to 6.
 extern const char* const driveTypeNames[7];

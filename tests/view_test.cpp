@@ -318,3 +318,31 @@ TEST(ViewFont, OkStoresTheChoiceAndRepaints)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ViewFont, ConfirmedStyleIsWhereTheDialogReopens)
+{
+    ViewHost host(100);
+    CChartView& view = host.View();
+    host.Show();
+    test::OnNextDialog([](HWND dialog) {
+        HWND styles = GetDlgItem(dialog, 0x471);
+        SendMessageA(styles, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("太字"));
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(0x471, CBN_SELCHANGE), reinterpret_cast<LPARAM>(styles));
+        HWND sizes = GetDlgItem(dialog, 0x472);
+        SendMessageA(sizes, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("16"));
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(0x472, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+    SendMessageA(view, WM_COMMAND, ID_FONT_CHANGE, 0);
+    ASSERT_GE(view.logFont.lfWeight, FW_BOLD);
+    EXPECT_STREQ(view.styleName, "太字");
+    // Reopened and confirmed untouched, the choice stays.
+    test::OnNextDialog([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDOK, 0); });
+    SendMessageA(view, WM_COMMAND, ID_FONT_CHANGE, 0);
+    EXPECT_GE(view.logFont.lfWeight, FW_BOLD);
+    EXPECT_STREQ(view.styleName, "太字");
+}
+
+}  // namespace

@@ -1,8 +1,6 @@
 // The chart window: construction, window class and message map.
 #include "view/chart_view.h"
 
-#include "shell/drive_dialog.h"
-
 #include <cstring>
 
 DEFINE_MESSAGE_MAP(CChartView, CWnd,

@@ -119,7 +119,7 @@ public:
     WalkCounts scanCounts;
 
     // Where the drive dialog learns the drives present; tests replace it.
-    const struct DriveApi* driveApi;
+    const DriveApi* driveApi;
     // Set by Relayout: the shown subtree is laid out in tree order with no
     // span of negative height, so the paint may skip the subtree of any box
     // that cannot show.
