@@ -3,7 +3,81 @@
 
 #include "platform/app.h"
 
+#include <commctrl.h>
+
 #include <vector>
+
+namespace {
+
+constexpr UINT_PTR noHighlightSubclass = 1;
+
+// Paints a list box's rows as unselected rows: background and text colours
+// as the dialog gives them for a list box, a focus frame on the caret row.
+void PaintRows(HWND list, HDC dc)
+{
+    RECT client;
+    GetClientRect(list, &client);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    auto brush = reinterpret_cast<HBRUSH>(
+        SendMessageA(GetParent(list), WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(list)));
+    FillRect(dc, &client, brush ? brush : GetSysColorBrush(COLOR_WINDOW));
+    auto font = reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0));
+    HGDIOBJ previousFont = font ? SelectObject(dc, font) : nullptr;
+    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    const auto count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    const auto caret = static_cast<int>(SendMessageA(list, LB_GETCARETINDEX, 0, 0));
+    for (auto row = static_cast<int>(SendMessageA(list, LB_GETTOPINDEX, 0, 0)); row >= 0 && row < count; ++row) {
+        RECT item{};
+        if (SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)) == LB_ERR ||
+            item.top >= client.bottom)
+            break;
+        char text[256] = {};
+        if (SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(row), 0) < static_cast<LRESULT>(sizeof text))
+            SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text));
+        RECT textRect = item;
+        textRect.left += 1;
+        DrawTextA(dc, text, -1, &textRect, DT_SINGLELINE | DT_NOPREFIX | DT_LEFT | DT_TOP);
+        if (row == caret && GetFocus() == list)
+            DrawFocusRect(dc, &item);
+    }
+    SetBkMode(dc, oldMode);
+    if (previousFont)
+        SelectObject(dc, previousFont);
+}
+
+LRESULT CALLBACK NoHighlightProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(list, &paint);
+        PaintRows(list, dc);
+        EndPaint(list, &paint);
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        PaintRows(list, reinterpret_cast<HDC>(wParam));
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;  // the paint fills the background itself
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(list, &NoHighlightProc, noHighlightSubclass);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(list, message, wParam, lParam);
+}
+
+}  // namespace
+
+void CListBox::AttachControl(HWND control)
+{
+    hwnd = control;
+    if (control && (GetWindowLongA(control, GWL_STYLE) & LBS_NOSEL))
+        SetWindowSubclass(control, &NoHighlightProc, noHighlightSubclass, 0);
+}
 
 void DDX_Control(CDataExchange* dx, int id, CListBox& control)
 {

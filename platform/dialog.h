@@ -30,8 +30,11 @@ public:
     int GetCurSel() const { return static_cast<int>(SendMessageA(hwnd, LB_GETCURSEL, 0, 0)); }
     int GetCount() const { return static_cast<int>(SendMessageA(hwnd, LB_GETCOUNT, 0, 0)); }
 
-    // Binds the object to a control made by a dialog template.
-    void AttachControl(HWND control) { hwnd = control; }
+    // Binds the object to a control made by a dialog template. A list
+    // without selection (LBS_NOSEL) is then painted here, so that its
+    // current row is never drawn highlighted, whatever the platform's list
+    // box does with it.
+    void AttachControl(HWND control);
 };
 
 // The direction and target of one data exchange.

@@ -290,10 +290,30 @@ TEST_F(DriveDialog, EmptyDriveMaskGivesAnEmptyList)
     });
 }
 
+// Pixels of the row drawn in the highlight colour, as on screen.
+int HighlightedPixels(HWND list, int row)
+{
+    RECT r{};
+    SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
+    UpdateWindow(list);
+    HDC dc = GetDC(list);
+    const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+    int highlighted = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            highlighted += GetPixel(dc, x, y) == highlight;
+    ReleaseDC(list, dc);
+    return highlighted;
+}
+
 TEST_F(DriveDialog, ClickingARowFillsTheFieldWithoutHighlight)
 {
+    host.View().rootPath[0] = 'C';
     RunCommand([](HWND dialog) {
         HWND list = GetDlgItem(dialog, IDC_DRIVE_LIST);
+        // The preset row is the current row, but not drawn highlighted.
+        ASSERT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 1);
+        EXPECT_EQ(HighlightedPixels(list, 1), 0);
         RECT row{};
         SendMessageA(list, LB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&row));
         const LPARAM at = MAKELPARAM(row.left + 5, row.top + 2);
@@ -301,16 +321,19 @@ TEST_F(DriveDialog, ClickingARowFillsTheFieldWithoutHighlight)
         SendMessageA(list, WM_LBUTTONUP, 0, at);
         EXPECT_EQ(EditText(dialog), "D");
         EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 2) << "the click moved the current row";
-        // ... which is not drawn highlighted.
-        UpdateWindow(list);
+        // ... which is not drawn highlighted, and neither is the preset row.
+        EXPECT_EQ(HighlightedPixels(list, 2), 0);
+        EXPECT_EQ(HighlightedPixels(list, 1), 0);
+        // The rows' texts are still drawn.
+        RECT first{};
+        SendMessageA(list, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first));
         HDC dc = GetDC(list);
-        const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
-        int highlighted = 0;
-        for (int y = row.top; y < row.bottom; ++y)
-            for (int x = row.left; x < row.right; ++x)
-                highlighted += GetPixel(dc, x, y) == highlight;
+        int ink = 0;
+        for (int y = first.top; y < first.bottom; ++y)
+            for (int x = first.left; x < first.right; ++x)
+                ink += GetPixel(dc, x, y) == GetSysColor(COLOR_WINDOWTEXT);
         ReleaseDC(list, dc);
-        EXPECT_EQ(highlighted, 0);
+        EXPECT_GT(ink, 10);
         // A double click does the same and leaves the dialog open.
         SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
         SendMessageA(list, WM_LBUTTONUP, 0, at);
