@@ -267,6 +267,13 @@ LRESULT CFrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         menuTracking = false;
         SetMessageText(nullptr);
         return 0;
+    case WM_UNINITMENUPOPUP:
+        // A menu closed (Escape closes the open one and keeps the menu bar
+        // active; some platforms then send no selection for the bar):
+        // nothing is highlighted, so the prompt goes. The next selection
+        // brings its own.
+        SetMessageText(nullptr);
+        return 0;
     case WM_NCDESTROY:
         // The main window is gone: the loop ends, and nothing may reach the
         // frame object, which is deleted right after this message.

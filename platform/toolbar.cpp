@@ -233,6 +233,18 @@ void CToolBar::Float(POINT screen)
     FrameChanged();
 }
 
+RECT CToolBar::DockArea() const
+{
+    RECT area{};
+    HWND pane = GetDlgItem(frame, AFX_IDW_PANE_FIRST_ID);
+    if (pane && ::GetWindowRect(pane, &area)) {
+        MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&area), 2);
+        return area;
+    }
+    ::GetClientRect(frame, &area);
+    return area;
+}
+
 void CToolBar::FrameChanged() const
 {
     if (auto* owner = dynamic_cast<CFrameWnd*>(FromHandle(frame)))
@@ -300,11 +312,9 @@ void CToolBar::TrackDrag(POINT start)
     if (!dropped)
         return;
 
-    RECT client;
-    ::GetClientRect(frame, &client);
     POINT inFrame = start;
     ScreenToClient(frame, &inFrame);
-    const DockSide target = DockSideForDrop(inFrame, client, dockMask, dockZone);
+    const DockSide target = DockSideForDrop(inFrame, DockArea(), dockMask, dockZone);
     if (target == DockSide::floating)
         Float(POINT{start.x - offset.x, start.y - offset.y});
     else
@@ -363,10 +373,8 @@ LRESULT CALLBACK CToolBar::FloatProc(HWND window, UINT message, WPARAM wParam, L
             // Moved over an edge of the frame: dock there.
             POINT p;
             GetCursorPos(&p);
-            RECT client;
-            ::GetClientRect(bar->frame, &client);
             ScreenToClient(bar->frame, &p);
-            const DockSide target = DockSideForDrop(p, client, bar->dockMask, dockZone);
+            const DockSide target = DockSideForDrop(p, bar->DockArea(), bar->dockMask, dockZone);
             if (target != DockSide::floating)
                 bar->Dock(target);
         }

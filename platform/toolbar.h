@@ -53,6 +53,9 @@ public:
     void UpdateButtons(CCmdTarget& target);
     HWND Buttons() const noexcept { return buttons; }
     HWND FloatingWindow() const noexcept { return floatWindow; }
+    // Where drops are measured from: the area the frame's bars leave to its
+    // view (frame client coordinates), or its whole client area without one.
+    RECT DockArea() const;
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 

@@ -385,6 +385,29 @@ TEST_F(Frame, MenuPromptsInTheStatusBar)
     EXPECT_EQ(frame->statusBar.GetPaneText(0), "作業中のｳｨﾝﾄﾞｳを閉じ、変更したﾌｧｲﾙの保存を指示");
     SendMessageA(window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
     EXPECT_EQ(frame->statusBar.GetPaneText(0), "ﾚﾃﾞｨ");
+    // Escape closes the open menu: no item is highlighted any more.
+    HMENU file = GetSubMenu(GetMenu(window), 0);
+    SendMessageA(window, WM_MENUSELECT, MAKEWPARAM(ID_DRIVE_CHANGE, MF_STRING), reinterpret_cast<LPARAM>(file));
+    SendMessageA(window, WM_UNINITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
+    EXPECT_EQ(frame->statusBar.GetPaneText(0), "ﾚﾃﾞｨ");
+}
+
+TEST_F(Frame, DropJustAboveTheStatusBarDocksAtTheBottom)
+{
+    // The zones are measured from the area the bars leave to the view: a
+    // drop 10 pixels above the status bar is at the view's bottom edge.
+    frame->toolBar.Float(POINT{300, 300});
+    RECT status;
+    GetWindowRect(frame->statusBar, &status);
+    RECT view;
+    GetWindowRect(frame->view, &view);
+    EXPECT_EQ(view.bottom, status.top);
+    POINT saved;
+    GetCursorPos(&saved);
+    SetCursorPos((view.left + view.right) / 2, status.top - 10);
+    SendMessageA(frame->toolBar.FloatingWindow(), WM_EXITSIZEMOVE, 0, 0);
+    SetCursorPos(saved.x, saved.y);
+    EXPECT_EQ(frame->toolBar.Side(), DockSide::bottom);
 }
 
 // A root of slow, empty directories: each listing takes 30 ms and notes
