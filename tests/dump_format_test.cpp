@@ -61,4 +61,18 @@ TEST(DumpFormat, LabelLineEscapesLineFeeds)
     EXPECT_EQ(dump::LabelLine(view, 3), "label\t3\ta\\x09b\\n\xE5\x8D\xA0 0MB\\nClst:4\\n\n");
 }
 
+TEST(DumpTool, HeightIsTheChartsClientHeightAndRootMustBeInTheTree)
+{
+    test::ScratchDrive drive("mkdir A && truncate -s 4096 A/f");
+    ASSERT_TRUE(drive.Letter());
+    const std::string dump = "\"" + test::BuiltProgram("voruta-dump.exe") + "\" " + std::string(1, drive.Letter());
+    std::string out;
+    ASSERT_EQ(test::RunProgram(dump + " 300", out), 0) << out;
+    // Entry 0 spans the whole client height: column 0, rows [0, 300).
+    EXPECT_NE(out.find("\t0\t0\t300\t(Total)\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\nskipped\t0\t0\t0\n"), std::string::npos) << out;
+    EXPECT_EQ(test::RunProgram(dump + " 300 4", out), 2) << "entries 0 to 3 only";
+    EXPECT_EQ(test::RunProgram(dump + " 300 3", out), 0) << out;
+}
+
 }  // namespace

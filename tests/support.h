@@ -54,6 +54,14 @@ private:
     char letter = 0;
 };
 
+// Runs a program of the build (a command line) and collects what it prints
+// on both streams; its exit status, or -1 when it did not start or end
+// within 30 seconds.
+int RunProgram(const std::string& commandLine, std::string& output);
+
+// The Windows path of a program of the build.
+std::string BuiltProgram(const char* name);
+
 // A drive letter that no drive stands behind.
 char AbsentDriveLetter();
 

@@ -186,39 +186,6 @@ TEST(ExtFreeSpace, FailedOpenLeavesTheRecordAlone)
 
 namespace {
 
-// Runs a program of the build and returns what it printed.
-std::string RunProgram(const std::string& exe)
-{
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd, writeEnd;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-        return {};
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process{};
-    std::string command = "\"" + exe + "\"";
-    const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &process);
-    CloseHandle(writeEnd);
-    std::string output;
-    if (started) {
-        char buffer[512];
-        DWORD got = 0;
-        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
-            output.append(buffer, got);
-        WaitForSingleObject(process.hProcess, 30000);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    }
-    CloseHandle(readEnd);
-    return output;
-}
-
 TEST(VolumeOnWindows98, ExtendedPathAnswersFromTheDevice)
 {
     SKIP_WITHOUT_32BIT_DEVICE();
@@ -230,11 +197,8 @@ TEST(VolumeOnWindows98, ExtendedPathAnswersFromTheDevice)
     RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
     RegCloseKey(key);
 
-    std::string exe = "Z:" VORUTA_BINARY_DIR "/voruta-win98-probe.exe";
-    for (char& c : exe)
-        if (c == '/')
-            c = '\\';
-    const std::string output = RunProgram(exe);
+    std::string output;
+    test::RunProgram("\"" + test::BuiltProgram("voruta-win98-probe.exe") + "\"", output);
     // The device is used, the fallback never, and the figures are the record's.
     EXPECT_NE(output.find("useExt=1 ext=1 result=1"), std::string::npos) << output;
     EXPECT_NE(output.find("device=1 disk=0"), std::string::npos) << output;
