@@ -39,12 +39,13 @@ case "$case_name" in
 startup)
   start_program
   frame=$(pick_drive)
-  # The whole volume in column 0, painted in the face colour.
-  for _ in $(seq 1 40); do
-    region_has "$view_x" "$view_y" 90 90 "245,245,245" && break
-    sleep 0.05
+  # The whole volume in column 0, painted in the face colour; a cold
+  # start may take seconds.
+  deadline=$((SECONDS + 20))
+  until region_has "$view_x" "$view_y" 90 90 "245,245,245"; do
+    [ "$SECONDS" -lt "$deadline" ] || e2e_fail "no box in column 0 (title '$(title_of "$frame")', pixel $(pixel $((view_x + 45)) $((view_y + 45))))"
+    sleep 0.1
   done
-  region_has "$view_x" "$view_y" 90 90 "245,245,245" || e2e_fail "no box in column 0"
   ;;
 navigation)
   start_program
