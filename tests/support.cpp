@@ -316,16 +316,49 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM found)
     return TRUE;
 }
 
+// How long a test waits for a dialog to open, and then to close.
+constexpr DWORD dialogDeadlineMs = 20000;
+DWORD dialogDeadline = 0;
+HWND actedDialog = nullptr;
+bool acting = false;
+
 void CALLBACK DialogTimer(HWND, UINT, UINT_PTR id, DWORD)
 {
+    if (acting)
+        return;
+    const bool late = static_cast<LONG>(GetTickCount() - dialogDeadline) > 0;
+    if (actedDialog) {
+        // Acted on: wait for the dialog to close, and close it at the
+        // deadline, so that a failed step never leaves a modal loop running.
+        if (!IsWindow(actedDialog)) {
+            actedDialog = nullptr;
+            KillTimer(nullptr, id);
+        } else if (late) {
+            ADD_FAILURE() << "the dialog was still open " << dialogDeadlineMs / 1000 << " s after the test acted on it";
+            EndDialog(actedDialog, IDCANCEL);
+            actedDialog = nullptr;
+            KillTimer(nullptr, id);
+        }
+        return;
+    }
     HWND dialog = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), &FindDialog, reinterpret_cast<LPARAM>(&dialog));
-    if (!dialog || !pendingDialogAction)
+    if (!dialog || !pendingDialogAction) {
+        if (late) {
+            if (pendingDialogAction)
+                ADD_FAILURE() << "no dialog opened within " << dialogDeadlineMs / 1000 << " s";
+            pendingDialogAction = nullptr;
+            KillTimer(nullptr, id);
+        }
         return;
-    KillTimer(nullptr, id);
+    }
     auto act = std::move(pendingDialogAction);
     pendingDialogAction = nullptr;
+    actedDialog = dialog;
+    dialogDeadline = GetTickCount() + dialogDeadlineMs;
+    acting = true;
     act(dialog);
+    acting = false;
 }
 
 }  // namespace
@@ -353,6 +386,8 @@ int PaintCounter::Count() const
 void OnNextDialog(std::function<void(HWND dialog)> act)
 {
     pendingDialogAction = std::move(act);
+    actedDialog = nullptr;
+    dialogDeadline = GetTickCount() + dialogDeadlineMs;
     SetTimer(nullptr, 0, 30, &DialogTimer);
 }
 

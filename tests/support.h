@@ -102,7 +102,9 @@ private:
 };
 
 // Runs `act` on the next dialog box that this thread opens (a modal dialog
-// runs its own message loop; a timer brings the test back in there).
+// runs its own message loop; a timer brings the test back in there). A
+// dialog that does not open within 20 seconds, or is still open 20 seconds
+// after `act`, fails the test, and the dialog is then closed.
 void OnNextDialog(std::function<void(HWND dialog)> act);
 
 }  // namespace test
