@@ -71,16 +71,17 @@ TEST(Resources, MenuItemsInOrder)
         UINT id;  // 0: separator
         const char* text;
     };
-    const std::vector<Item> file = {{ID_DRIVE_CHANGE, "ドライブ変更(&L)\tL"},
-                                    {ID_VIEW_WHOLE, "全体表示(&\\)\t\\"},
+    // Ids as numbers: a renumbered macro must not pass.
+    const std::vector<Item> file = {{32772, "ドライブ変更(&L)\tL"},
+                                    {32774, "全体表示(&\\)\t\\"},
                                     {0, ""},
-                                    {ID_APP_ABOUT, "Voruta のﾊﾞｰｼﾞｮﾝ情報(&A)..."},
-                                    {ID_APP_EXIT, "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"}};
-    const std::vector<Item> view = {{ID_VIEW_TOOLBAR, "ﾂｰﾙ ﾊﾞｰ(&T)"}, {ID_VIEW_STATUS_BAR, "ｽﾃｰﾀｽ ﾊﾞｰ(&S)"},
-                                    {0, ""}, {ID_FONT_CHANGE, "書体変更(&F)"}, {0, ""},
-                                    {ID_UNIT_KB, "KB単位"}, {ID_UNIT_MB, "MB単位"}, {ID_UNIT_KBMB, "KB/MB併記"},
-                                    {0, ""}, {ID_SHOW_SIZE, "ファイルサイズ"}, {ID_SHOW_SLACK, "浪費サイズ"},
-                                    {ID_SHOW_COUNTS, "ファイル数"}, {ID_SHOW_CLUSTERS, "クラスタ数"}};
+                                    {57664, "Voruta のﾊﾞｰｼﾞｮﾝ情報(&A)..."},
+                                    {57665, "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"}};
+    const std::vector<Item> view = {{59392, "ﾂｰﾙ ﾊﾞｰ(&T)"}, {59393, "ｽﾃｰﾀｽ ﾊﾞｰ(&S)"},
+                                    {0, ""}, {32773, "書体変更(&F)"}, {0, ""},
+                                    {32776, "KB単位"}, {32777, "MB単位"}, {32775, "KB/MB併記"},
+                                    {0, ""}, {32778, "ファイルサイズ"}, {32779, "浪費サイズ"},
+                                    {32780, "ファイル数"}, {32781, "クラスタ数"}};
     int pop = 0;
     for (const auto* items : {&file, &view}) {
         HMENU menu = GetSubMenu(bar, pop++);
@@ -105,13 +106,13 @@ TEST(Resources, AcceleratorTable)
     const int count = CopyAcceleratorTableA(table, entries, 8);
     ASSERT_EQ(count, 3);
     EXPECT_EQ(entries[0].key, 'C');
-    EXPECT_EQ(entries[0].cmd, ID_EDIT_COPY);
+    EXPECT_EQ(entries[0].cmd, 57634);
     EXPECT_EQ(entries[0].fVirt & (FVIRTKEY | FCONTROL | FNOINVERT), FVIRTKEY | FCONTROL | FNOINVERT);
     EXPECT_EQ(entries[1].key, VK_INSERT);
-    EXPECT_EQ(entries[1].cmd, ID_EDIT_COPY);
+    EXPECT_EQ(entries[1].cmd, 57634);
     EXPECT_EQ(entries[1].fVirt & (FVIRTKEY | FCONTROL), FVIRTKEY | FCONTROL);
     EXPECT_EQ(entries[2].key, '\\');
-    EXPECT_EQ(entries[2].cmd, ID_VIEW_WHOLE);
+    EXPECT_EQ(entries[2].cmd, 32774);
     EXPECT_EQ(entries[2].fVirt & FVIRTKEY, 0) << "the typed character, not a key";
     EXPECT_TRUE(entries[2].fVirt & FNOINVERT);
     DestroyAcceleratorTable(table);
@@ -131,20 +132,65 @@ TEST_P(StringTable, TextAsWritten)
     EXPECT_STREQ(text, GetParam().text);
 }
 
+// Every string the resources hold, as written down for the program.
 INSTANTIATE_TEST_SUITE_P(
     Strings, StringTable,
-    testing::Values(StringCase{128, "Voruta"}, StringCase{57344, "Voruta"}, StringCase{57345, "ﾚﾃﾞｨ"},
+    testing::Values(StringCase{128, "Voruta"},
+                    StringCase{57344, "Voruta"},
+                    StringCase{57345, "ﾚﾃﾞｨ"},
                     StringCase{32771, "ドライブを変更する"},
                     StringCase{32772, "表示するドライブを変更する\nドライブ変更"},
+                    StringCase{32773, "表示に使用する書体を変更する\n書体変更"},
                     StringCase{32774, "ドライブ全体の情報を表示する\n全体表示"},
                     StringCase{32775, "ファイルサイズをKB/MB単位で表示する\nKB/MB併記"},
+                    StringCase{32776, "ファイルサイズをKB単位で表示する\nKB単位"},
+                    StringCase{32777, "ファイルサイズをMB単位で表示する\nMB単位"},
+                    StringCase{32778, "ファイルサイズを表示する\nファイルサイズ"},
+                    StringCase{32779, "浪費サイズを表示する\n浪費サイズ"},
+                    StringCase{32780, "ファイル数を表示する\nファイル数"},
                     StringCase{32781, "クラスタ数を表示する\nクラスタ数"},
-                    StringCase{57634, "選択範囲をｺﾋﾟｰしてｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存\nｺﾋﾟｰ"},
                     StringCase{57664, "ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示\nﾊﾞｰｼﾞｮﾝ情報"},
+                    StringCase{57665, "ｱﾌﾟﾘｹｰｼｮﾝを終了し、ﾌｧｲﾙの保存を指示\n終了"},
                     StringCase{59392, "ﾂｰﾙ ﾊﾞｰの 表示/非表示\nﾂｰﾙ ﾊﾞｰの表示切り替え"},
-                    StringCase{59137, "CAP"}, StringCase{59142, "ｶﾅ"}, StringCase{59140, "上書"},
+                    StringCase{59393, "ｽﾃｰﾀｽ ﾊﾞｰの 表示/非表示\nｽﾃｰﾀｽ ﾊﾞｰの表示切り替え"},
+                    StringCase{59136, "EXT"},
+                    StringCase{59137, "CAP"},
+                    StringCase{59138, "NUM"},
+                    StringCase{59139, "SCRL"},
+                    StringCase{59140, "上書"},
+                    StringCase{59141, "記録"},
+                    StringCase{59142, "ｶﾅ"},
+                    StringCase{61184, "ｳｨﾝﾄﾞｳのｻｲｽﾞを変更"},
+                    StringCase{61185, "ｳｨﾝﾄﾞｳの位置を変更"},
+                    StringCase{61186, "ｳｨﾝﾄﾞｳを最小化する"},
+                    StringCase{61187, "ｳｨﾝﾄﾞｳを最大化する"},
+                    StringCase{61188, "次のｳｨﾝﾄﾞｳに切り替える"},
+                    StringCase{61189, "前のｳｨﾝﾄﾞｳに切り替える"},
                     StringCase{61190, "作業中のｳｨﾝﾄﾞｳを閉じ、変更したﾌｧｲﾙの保存を指示"},
-                    StringCase{61203, "ｱﾌﾟﾘｹｰｼｮﾝの切り替え"}));
+                    StringCase{61202, "ｳｨﾝﾄﾞｳを通常のｻｲｽﾞに戻す"},
+                    StringCase{61203, "ｱﾌﾟﾘｹｰｼｮﾝの切り替え"},
+                    StringCase{57632, "選択範囲を消去\n消去"},
+                    StringCase{57633, "すべて消去\nすべて消去"},
+                    StringCase{57634, "選択範囲をｺﾋﾟｰしてｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存\nｺﾋﾟｰ"},
+                    StringCase{57635, "選択範囲を切り取ってｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存\n切り取り"},
+                    StringCase{57636, "指定した文字列の検索\n検索"},
+                    StringCase{57637, "ｸﾘｯﾌﾟﾎﾞｰﾄﾞの内容を貼り付け\n貼り付け"},
+                    StringCase{57640, "直前に行った動作を繰り返す\n繰り返し"},
+                    StringCase{57641, "指定した文字列を他の文字列で置換\n置換"},
+                    StringCase{57642, "ﾌｧｲﾙ内のすべてを選択\nすべて選択"},
+                    StringCase{57643, "直前に行った動作を元に戻す\n元に戻す"},
+                    StringCase{57644, "直前に行った動作を繰り返す\n繰り返す"},
+                    StringCase{57653, "作業中のｳｨﾝﾄﾞｳを分割\n分割"},
+                    StringCase{57680, "次のｳｨﾝﾄﾞｳに切り替える\n次のﾍﾟｲﾝ"},
+                    StringCase{57681, "前のｳｨﾝﾄﾞｳに切り替える\n前のﾍﾟｲﾝ"}));
+
+TEST(Resources, StringTableHoldsNothingElse)
+{
+    // Ids between the listed ones hold no text.
+    char text[256];
+    for (UINT id : {129u, 32770u, 32782u, 57346u, 57638u, 57639u, 57666u, 59394u, 59143u, 61191u, 61204u})
+        EXPECT_EQ(LoadStringA(GetModuleHandleA(nullptr), id, text, sizeof text), 0) << id;
+}
 
 TEST(Resources, VersionRecord)
 {
@@ -212,6 +258,16 @@ TEST_F(Frame, MenuMarksFollowTheView)
     HMENU viewMenu = GetSubMenu(GetMenu(window), 1);
     SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(viewMenu), MAKELPARAM(1, FALSE));
     auto checked = [&](UINT id) { return (GetMenuState(viewMenu, id, MF_BYCOMMAND) & MF_CHECKED) != 0; };
+    // The unit items are a radio group: their mark is a bullet, not a tick.
+    auto radio = [&](UINT id) {
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE;
+        GetMenuItemInfoA(viewMenu, id, FALSE, &info);
+        return (info.fType & MFT_RADIOCHECK) != 0;
+    };
+    EXPECT_TRUE(radio(32776));
+    EXPECT_FALSE(radio(32778)) << "the label lines are plain check marks";
     EXPECT_TRUE(checked(ID_UNIT_KB));
     EXPECT_FALSE(checked(ID_UNIT_MB));
     EXPECT_FALSE(checked(ID_UNIT_KBMB));
@@ -241,10 +297,19 @@ TEST_F(Frame, ToolBarButtonsShowTheMarks)
     EXPECT_FALSE(pressed(ID_UNIT_KBMB));
     EXPECT_TRUE(pressed(ID_SHOW_SIZE));
     EXPECT_FALSE(pressed(ID_SHOW_CLUSTERS));
-    EXPECT_EQ(SendMessageA(buttons, TB_BUTTONCOUNT, 0, 0), 12);
-    TBBUTTON first{};
-    SendMessageA(buttons, TB_GETBUTTON, 0, reinterpret_cast<LPARAM>(&first));
-    EXPECT_EQ(first.idCommand, ID_DRIVE_CHANGE);
+    // The whole button table: ids (0 for separators) and images in order.
+    const int ids[] = {32772, 0, 32776, 32777, 32775, 0, 32778, 32779, 32780, 32781, 0, 57664};
+    const int images[] = {0, -1, 1, 2, 3, -1, 4, 5, 6, 7, -1, 8};
+    ASSERT_EQ(SendMessageA(buttons, TB_BUTTONCOUNT, 0, 0), 12);
+    for (int i = 0; i < 12; ++i) {
+        TBBUTTON button{};
+        SendMessageA(buttons, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&button));
+        EXPECT_EQ((button.fsStyle & TBSTYLE_SEP) != 0, ids[i] == 0) << "position " << i + 1;
+        if (ids[i] != 0) {
+            EXPECT_EQ(button.idCommand, ids[i]) << "position " << i + 1;
+            EXPECT_EQ(button.iBitmap, images[i]) << "position " << i + 1;
+        }
+    }
     // A click on a button runs its command in the view.
     SendMessageA(frame->toolBar, WM_COMMAND, ID_UNIT_KB, reinterpret_cast<LPARAM>(buttons));
     EXPECT_EQ(frame->view.unitMode, static_cast<std::uint32_t>(ID_UNIT_KB));

@@ -327,6 +327,8 @@ TEST(ViewFont, ConfirmedStyleIsWhereTheDialogReopens)
     CChartView& view = host.View();
     host.Show();
     test::OnNextDialog([](HWND dialog) {
+        // Screen fonts with a style box and no effects (strike-out, underline, colour).
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, 0x410))) << "no effects group";
         HWND styles = GetDlgItem(dialog, 0x471);
         SendMessageA(styles, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("太字"));
         SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(0x471, CBN_SELCHANGE), reinterpret_cast<LPARAM>(styles));
