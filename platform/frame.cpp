@@ -267,6 +267,13 @@ LRESULT CFrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         menuTracking = false;
         SetMessageText(nullptr);
         return 0;
+    case WM_ACTIVATE:
+        // An owned floating bar stays above its frame, whatever raised the frame.
+        if (LOWORD(wParam) != WA_INACTIVE) {
+            if (CToolBar* bar = DockedToolBar(); bar && bar->GetSafeHwnd())
+                bar->RaiseFloating();
+        }
+        break;
     case WM_UNINITMENUPOPUP:
         // A menu closed (Escape closes the open one and keeps the menu bar
         // active; some platforms then send no selection for the bar):

@@ -11,6 +11,10 @@
 namespace {
 
 constexpr const char* floatClassName = "Voruta:FloatingBar";
+// Posted to the floating window: give the activation back to the frame;
+// put the window above its frame again.
+constexpr UINT returnActivation = WM_APP + 1;
+constexpr UINT raiseAboveFrame = WM_APP + 2;
 
 // The tool bar resource (RT_TOOLBAR): version, image size, button ids.
 struct ToolBarResource {
@@ -233,6 +237,14 @@ void CToolBar::Float(POINT screen)
     FrameChanged();
 }
 
+void CToolBar::RaiseFloating() const
+{
+    // Posted: the platform may still be raising the frame when it reports
+    // the activation.
+    if (side == DockSide::floating && floatWindow && shown)
+        PostMessageA(floatWindow, raiseAboveFrame, 0, 0);
+}
+
 RECT CToolBar::DockArea() const
 {
     RECT area{};
@@ -368,8 +380,36 @@ LRESULT CALLBACK CToolBar::FloatProc(HWND window, UINT message, WPARAM wParam, L
         if (bar)
             bar->Show(false);
         return 0;
+    case WM_MOUSEACTIVATE:
+        // A click on a button leaves the activation, and so the keys, with
+        // the frame.
+        return MA_NOACTIVATE;
+    case WM_ACTIVATE:
+        // Activated all the same (its caption was clicked): once any move
+        // is over, the frame is active again.
+        if (LOWORD(wParam) != WA_INACTIVE)
+            PostMessageA(window, returnActivation, 0, 0);
+        return 0;
+    case returnActivation:
+        if (bar && !bar->moving && GetActiveWindow() == window) {
+            SetActiveWindow(bar->frame);
+            bar->RaiseFloating();
+        }
+        return 0;
+    case raiseAboveFrame:
+        // Under some platforms the window system's stacking can lose track
+        // of the owned window when its frame is raised; taking the window
+        // out of the z-order and back puts it on top for certain.
+        SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        return 0;
+    case WM_ENTERSIZEMOVE:
+        if (bar)
+            bar->moving = true;
+        return 0;
     case WM_EXITSIZEMOVE:
         if (bar) {
+            bar->moving = false;
             // Moved over an edge of the frame: dock there.
             POINT p;
             GetCursorPos(&p);
@@ -377,6 +417,10 @@ LRESULT CALLBACK CToolBar::FloatProc(HWND window, UINT message, WPARAM wParam, L
             const DockSide target = DockSideForDrop(p, bar->DockArea(), bar->dockMask, dockZone);
             if (target != DockSide::floating)
                 bar->Dock(target);
+            else if (GetActiveWindow() == window) {
+                SetActiveWindow(bar->frame);
+                bar->RaiseFloating();
+            }
         }
         return 0;
     case WM_COMMAND:

@@ -53,6 +53,9 @@ public:
     void UpdateButtons(CCmdTarget& target);
     HWND Buttons() const noexcept { return buttons; }
     HWND FloatingWindow() const noexcept { return floatWindow; }
+    // Puts a floating bar's window above its frame again (the frame was
+    // activated or raised).
+    void RaiseFloating() const;
     // Where drops are measured from: the area the frame's bars leave to its
     // view (frame client coordinates), or its whole client area without one.
     RECT DockArea() const;
@@ -76,4 +79,5 @@ private:
     DockSide side = DockSide::top;
     bool shown = true;
     bool vertical = false;
+    bool moving = false;  // the floating window is being dragged
 };

@@ -457,6 +457,28 @@ TEST_F(Frame, MenuPromptsInTheStatusBar)
     EXPECT_EQ(frame->statusBar.GetPaneText(0), "ﾚﾃﾞｨ");
 }
 
+TEST_F(Frame, FloatingBarLeavesTheActivationWithTheFrame)
+{
+    frame->toolBar.Float(POINT{300, 300});
+    HWND floating = frame->toolBar.FloatingWindow();
+    // A click on a button does not activate the bar's window ...
+    EXPECT_EQ(SendMessageA(floating, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(window),
+                           MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)),
+              MA_NOACTIVATE);
+    // ... and activated through its caption, it hands the activation back.
+    SetActiveWindow(window);
+    SetActiveWindow(floating);
+    MSG msg;
+    const DWORD deadline = GetTickCount() + 2000;
+    while (GetActiveWindow() != window && static_cast<LONG>(GetTickCount() - deadline) < 0) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        Sleep(10);
+    }
+    EXPECT_EQ(GetActiveWindow(), window);
+    EXPECT_EQ(GetWindow(floating, GW_OWNER), window) << "an owned window stays above its frame";
+}
+
 TEST_F(Frame, DropJustAboveTheStatusBarDocksAtTheBottom)
 {
     // The zones are measured from the area the bars leave to the view: a

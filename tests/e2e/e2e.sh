@@ -117,6 +117,18 @@ docking)
   drag 16 47 400 300
   region_has 0 60 40 300 "$yellow" && e2e_fail "the tool bar is still on the left"
   region_has 300 250 400 150 "$yellow" || e2e_fail "the tool bar does not float"
+  # A click on the floating bar leaves the keys with the chart.
+  click_at 420 301
+  sleep 0.5
+  xdotool key Right
+  expect_title "$frame" "Voruta - ${drive_letter}:\\"
+  xdotool key Left
+  expect_title "$frame" "Voruta - ${drive_letter}:"
+  region_has 300 250 400 150 "$yellow" || e2e_fail "the floating bar went behind the frame"
+  # A click on the frame leaves its floating bar above it.
+  click_at $((view_x + 50)) $((view_y + 300))
+  sleep 0.5
+  region_has 300 250 400 150 "$yellow" || e2e_fail "the frame covered its floating bar"
   # Its window dragged by the caption to the frame's right edge docks there.
   drag 420 301 758 300
   region_has 300 250 400 150 "$yellow" && e2e_fail "the tool bar still floats"
