@@ -43,9 +43,14 @@ BOOL WINAPI FakeIoControl(HANDLE, DWORD code, void* in, DWORD inBytes, void* out
     auto* regs = static_cast<DiocRegisters*>(in);
     state.lastRegisters = *regs;
     state.lastRoot = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(regs->edx));
-    if (!state.delivered)
-        return FALSE;
     auto* record = reinterpret_cast<ExtFreeSpace*>(static_cast<std::uintptr_t>(regs->edi));
+    state.recordSeen = *record;
+    if (!state.delivered) {
+        // The registers may even look good: only the failed call must count.
+        if (state.clearCarry)
+            regs->flags &= ~carryFlag;
+        return FALSE;
+    }
     const std::uint16_t size = record->structSize;
     *record = state.deviceAnswer;
     record->structSize = size;

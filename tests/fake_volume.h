@@ -42,6 +42,7 @@ struct FakeVolume {
     int diskCalls = 0;
     std::string lastRoot;
     DiocRegisters lastRegisters{};
+    ExtFreeSpace recordSeen{};  // the record as the device found it
     DWORD lastCode = 0;
     DWORD lastAccess = 0, lastShare = 0, lastDisposition = 0, lastFlags = 0;
     std::string lastDevice;
