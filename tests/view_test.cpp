@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 
 namespace {
@@ -246,6 +248,29 @@ TEST_F(ViewPaint, LabelIsClippedInsideTheFrame)
         ASSERT_EQ(At(199, y), colors.dark) << "right edge intact at y " << y;
     EXPECT_EQ(At(150, 6), colors.background);
     EXPECT_EQ(At(200, 2), colors.background) << "nothing spills into the next column";
+}
+
+TEST_F(ViewPaint, AmpersandsInNamesAreDrawnAsThemselves)
+{
+    CChartView& view = host.View();
+    // "R&D" must not turn into "RD" with D underlined: eight ampersands are
+    // eight glyphs, not four.
+    test::BuildTree(view.table, {{-1, 100, "(Total)"}, {0, 90, "D:\\&&&&&&&&"}});
+    view.table.At(1).nameOffset = 3;
+    view.rootIndex = 0;
+    view.Relayout();
+    view.showSize = view.showSlack = view.showCounts = view.showClusters = 0;
+    Grab();
+    const COLORREF text = GetSysColor(COLOR_BTNTEXT);
+    int left = 200, right = 0;
+    for (int y = 1; y < 14; ++y)
+        for (int x = 101; x < 199; ++x)
+            if (At(x, y) == text) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    ASSERT_LT(left, right) << "the name is drawn";
+    EXPECT_GT(right - left, 36) << "eight glyphs of about 6 pixels each";
 }
 
 TEST_F(ViewPaint, FontChangeShowsAtTheNextPaintWithoutRelayout)
