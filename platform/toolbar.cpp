@@ -391,10 +391,9 @@ LRESULT CALLBACK CToolBar::FloatProc(HWND window, UINT message, WPARAM wParam, L
             PostMessageA(window, returnActivation, 0, 0);
         return 0;
     case returnActivation:
-        if (bar && !bar->moving && GetActiveWindow() == window) {
+        // The frame raises the bar again when it is activated.
+        if (bar && !bar->moving && GetActiveWindow() == window)
             SetActiveWindow(bar->frame);
-            bar->RaiseFloating();
-        }
         return 0;
     case raiseAboveFrame:
         // Under some platforms the window system's stacking can lose track
@@ -417,10 +416,8 @@ LRESULT CALLBACK CToolBar::FloatProc(HWND window, UINT message, WPARAM wParam, L
             const DockSide target = DockSideForDrop(p, bar->DockArea(), bar->dockMask, dockZone);
             if (target != DockSide::floating)
                 bar->Dock(target);
-            else if (GetActiveWindow() == window) {
+            else if (GetActiveWindow() == window)
                 SetActiveWindow(bar->frame);
-                bar->RaiseFloating();
-            }
         }
         return 0;
     case WM_COMMAND:

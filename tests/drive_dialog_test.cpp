@@ -159,13 +159,33 @@ std::wstring Wide(const char* cp932)
     return text;
 }
 
-// Compares a template's controls with the expected ones, in tab order.
-void ExpectItems(const DialogTemplate& t, const TemplateItem* expected, int count)
+// A dialog template as designed: the header, then the controls in tab order.
+struct TemplateCase {
+    const char* label;
+    UINT id;
+    short cx, cy;
+    const char* caption;
+    const char* face;
+    std::vector<TemplateItem> items;
+};
+
+class DialogTemplates : public testing::TestWithParam<TemplateCase> {};
+
+TEST_P(DialogTemplates, AsDesigned)
 {
-    ASSERT_EQ(t.items.size(), static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        const TemplateItem& a = t.items[static_cast<std::size_t>(i)];
-        const TemplateItem& e = expected[i];
+    const TemplateCase& c = GetParam();
+    const DialogTemplate t = LoadTemplate(c.id);
+    EXPECT_EQ(t.style, 0x80C800C0u);
+    EXPECT_EQ(t.exStyle, 0u);
+    EXPECT_EQ(t.cx, c.cx);
+    EXPECT_EQ(t.cy, c.cy);
+    EXPECT_EQ(t.caption, Wide(c.caption));
+    EXPECT_EQ(t.pointSize, 9);
+    EXPECT_EQ(t.face, Wide(c.face));
+    ASSERT_EQ(t.items.size(), c.items.size());
+    for (std::size_t i = 0; i < c.items.size(); ++i) {
+        const TemplateItem& a = t.items[i];
+        const TemplateItem& e = c.items[i];
         EXPECT_EQ(a.style, e.style) << "control " << i;
         EXPECT_EQ(a.id, e.id) << "control " << i;
         EXPECT_EQ(a.x, e.x) << "control " << i;
@@ -183,44 +203,20 @@ void ExpectItems(const DialogTemplate& t, const TemplateItem* expected, int coun
     }
 }
 
-TEST(DriveDialogTemplate, AsDesigned)
-{
-    const DialogTemplate t = LoadTemplate(IDD_DRIVE);
-    EXPECT_EQ(t.style, 0x80C800C0u);
-    EXPECT_EQ(t.exStyle, 0u);
-    EXPECT_EQ(t.cx, 134);
-    EXPECT_EQ(t.cy, 94);
-    EXPECT_EQ(t.caption, Wide("ドライブ選択"));
-    EXPECT_EQ(t.pointSize, 9);
-    EXPECT_EQ(t.face, Wide("ＭＳ ゴシック"));
-    const TemplateItem expected[] = {
-        {0x50020000, 7, 9, 24, 8, -1, L"#130", L"Drive:"},
-        {0x50810008, 35, 7, 10, 12, IDC_DRIVE_EDIT, L"#129", L""},
-        {0x50A14103, 7, 23, 64, 64, IDC_DRIVE_LIST, L"#131", L""},
-        {0x50010001, 77, 7, 50, 14, IDOK, L"#128", L"OK"},
-        {0x50010000, 77, 24, 50, 14, IDCANCEL, L"#128", Wide("ｷｬﾝｾﾙ")},
-    };
-    ExpectItems(t, expected, 5);
-}
-
-TEST(AboutDialogTemplate, AsDesigned)
-{
-    const DialogTemplate t = LoadTemplate(100);
-    EXPECT_EQ(t.style, 0x80C800C0u);
-    EXPECT_EQ(t.exStyle, 0u);
-    EXPECT_EQ(t.cx, 235);
-    EXPECT_EQ(t.cy, 55);
-    EXPECT_EQ(t.caption, Wide("Vorutaのﾊﾞｰｼﾞｮﾝ情報"));
-    EXPECT_EQ(t.pointSize, 9);
-    EXPECT_EQ(t.face, Wide("ＭＳ Ｐゴシック"));
-    const TemplateItem expected[] = {
-        {0x50000003, 11, 17, 20, 20, -1, L"#130", L"#128"},
-        {0x50020080, 40, 10, 119, 8, -1, L"#130", L"Voruta ver 0.02"},
-        {0x50020000, 40, 25, 132, 8, -1, L"#130", Wide("ドライブの使用状況をグラフで表示")},
-        {0x50030001, 178, 7, 50, 14, 1, L"#128", L"OK"},
-    };
-    ExpectItems(t, expected, 4);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Resources, DialogTemplates,
+    testing::Values(TemplateCase{"Drive", 130, 134, 94, "ドライブ選択", "ＭＳ ゴシック",
+                                 {{0x50020000, 7, 9, 24, 8, -1, L"#130", L"Drive:"},
+                                  {0x50810008, 35, 7, 10, 12, 1002, L"#129", L""},
+                                  {0x50A14103, 7, 23, 64, 64, 1001, L"#131", L""},
+                                  {0x50010001, 77, 7, 50, 14, 1, L"#128", L"OK"},
+                                  {0x50010000, 77, 24, 50, 14, 2, L"#128", Wide("ｷｬﾝｾﾙ")}}},
+                    TemplateCase{"About", 100, 235, 55, "Vorutaのﾊﾞｰｼﾞｮﾝ情報", "ＭＳ Ｐゴシック",
+                                 {{0x50000003, 11, 17, 20, 20, -1, L"#130", L"#128"},
+                                  {0x50020080, 40, 10, 119, 8, -1, L"#130", L"Voruta ver 0.02"},
+                                  {0x50020000, 40, 25, 132, 8, -1, L"#130", Wide("ドライブの使用状況をグラフで表示")},
+                                  {0x50030001, 178, 7, 50, 14, 1, L"#128", L"OK"}}}),
+    test::ByLabel());
 
 TEST_F(DriveDialog, OpensWithTheFieldFirstInTheTabOrder)
 {
