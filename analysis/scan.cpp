@@ -3,17 +3,22 @@
 #include "analysis/scan.h"
 
 #include <cstring>
+#include <cwchar>
 #include <new>
+#include <utility>
 
 namespace {
 
 constexpr char totalName[] = "(Total)";
 constexpr char unaccountedName[] = "(不明)";
-constexpr char pattern[] = "*.*";
+constexpr char patternSuffix[] = "*.*";
 constexpr std::size_t maxPathBytes = 259;  // text bytes of Entry::name
+// Characters of a "\\?\" path, as the platform allows (32767 with the NUL).
+constexpr std::size_t maxWidePath = 32766;
 constexpr std::uint32_t itemsPerTick = 256;
 
-bool IsDotOrDotDot(const char* name) noexcept
+template <class Char>
+bool IsDotOrDotDot(const Char* name) noexcept
 {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
@@ -46,162 +51,367 @@ bool IsPlainComponent(const char* name) noexcept
     return last != '.' && last != ' ';
 }
 
+bool IsPlainWideComponent(const wchar_t* name, std::size_t length) noexcept
+{
+    if (length == 0 || (name[0] == L'.' && (length == 1 || (length == 2 && name[1] == L'.'))))
+        return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (name[i] < 0x20 || std::wcschr(L"\\/:*?<>\"|", name[i]))
+            return false;
+    }
+    return true;
+}
+
+// Sums of one directory's subtree as the walk adds them up.
+struct DriveWalk::Sums {
+    std::uint64_t bytes = 0;
+    std::uint64_t slack = 0;
+    std::uint32_t clusters = 0;
+    std::uint32_t files = 0;
+    std::uint32_t dirs = 0;
+
+    // A subdirectory with its sums: one more directory and one more cluster.
+    void AddSubdirectory(const Sums& sub) noexcept
+    {
+        bytes += sub.bytes;
+        slack += sub.slack;
+        clusters += sub.clusters + 1;
+        files += sub.files;
+        dirs += sub.dirs + 1;
+    }
+};
+
+// A subdirectory as its parent's listing gave it, kept until the walk goes
+// down into it: the parent's listing is closed by then.
+struct DriveWalk::Subdirectory {
+    std::string name;
+    std::string shortName;
+    std::wstring wideName;  // empty: no wide name that opens it
+    DWORD attributes;
+    bool exact;
+    std::uint64_t id;
+};
+
+// One directory on the way down from where the walk started.
+struct DriveWalk::Frame {
+    std::int32_t index;          // its entry, or -1 when folded into an ancestor's
+    Fold fold = Fold::none;      // why it has no entry
+    std::int32_t previousChild = -1;
+    Sums sums;
+    std::size_t wideLength = 0;  // its wide path's length
+    std::string shortComponent;  // its name in a path spelled with 8.3 names
+    std::vector<Subdirectory> subdirectories;
+    std::size_t next = 0;
+};
+
+// The file ids of the directories listed so far: open addressing over
+// 64-bit ids, 0 standing for an empty slot.
+class DriveWalk::IdSet {
+public:
+    // False when `id` was in the set already.
+    bool Insert(std::uint64_t id)
+    {
+        if ((count + 1) * 10 > slots.size() * 7)
+            Rehash(slots.empty() ? 1024 : slots.size() * 2);
+        if (!Place(slots, id))
+            return false;
+        ++count;
+        return true;
+    }
+
+private:
+    static bool Place(std::vector<std::uint64_t>& into, std::uint64_t id) noexcept
+    {
+        const std::size_t mask = into.size() - 1;
+        for (std::size_t i = static_cast<std::size_t>((id * 0x9E3779B97F4A7C15ull) >> 32) & mask;; i = (i + 1) & mask) {
+            if (into[i] == id)
+                return false;
+            if (into[i] == 0) {
+                into[i] = id;
+                return true;
+            }
+        }
+    }
+    void Rehash(std::size_t size)
+    {
+        std::vector<std::uint64_t> larger(size, 0);
+        for (const std::uint64_t id : slots)
+            if (id != 0)
+                Place(larger, id);
+        slots.swap(larger);
+    }
+
+    std::vector<std::uint64_t> slots;
+    std::size_t count = 0;
+};
+
 DriveWalk::DriveWalk(EntryTable& table_, DirectoryLister& lister_, const ClusterGeometry& geometry_,
-                     ScanProgress* progress_) noexcept
-    : table(table_), lister(lister_), geometry(geometry_), progress(progress_)
+                     ScanProgress* progress_)
+    : table(table_), lister(lister_), geometry(geometry_), progress(progress_), listed(std::make_unique<IdSet>()),
+      item(std::make_unique<ListedItem>())
 {
 }
+
+DriveWalk::~DriveWalk() = default;
 
 void DriveWalk::Walk(std::int32_t index)
 {
-    if (List(index) != Listing::listed)
+    frames.clear();
+    const char* path = table.At(index).name;
+    Frame top;
+    top.index = index;
+    if (lister.Wide()) {
+        // "\\?\" takes the path as it stands: no name is trimmed or
+        // resolved, and paths longer than MAX_PATH open too.
+        wchar_t wide[maxPathBytes + 1];
+        const int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide, maxPathBytes + 1);
+        widePath.assign(L"\\\\?\\");
+        widePath.append(wide, n > 0 ? static_cast<std::size_t>(n - 1) : 0);
+        if (n <= 0) {
+            ++counts.unlistable;
+            return;
+        }
+    }
+    top.wideLength = widePath.size();
+    frames.push_back(std::move(top));
+    if (List(frames.back(), 0) != Listing::listed) {
+        frames.clear();
         ++counts.unlistable;
+        return;
+    }
+    while (!frames.empty()) {
+        Frame& frame = frames.back();
+        if (frame.next < frame.subdirectories.size()) {
+            Subdirectory sub = std::move(frame.subdirectories[frame.next++]);
+            AddSubdirectory(sub);
+        } else {
+            Finish();
+        }
+    }
 }
 
-// Lists entry `index`. Nothing is appended or counted when the path leaves
-// no room for the search pattern, or when the platform cannot list it.
-DriveWalk::Listing DriveWalk::List(std::int32_t index)
+// Lists `frame`'s directory: its files are added to its sums and its
+// subdirectories kept for later, so that one listing is open at a time. A
+// wide listing is given up unless it opened the directory that was listed
+// (`expectedId`, 0 when not known) and no directory listed before.
+DriveWalk::Listing DriveWalk::List(Frame& frame, std::uint64_t expectedId)
 {
-    Entry work;
-    work.Clear();
-    std::int32_t previousChild = -1;
-
-    // The directory's own path, with a separator unless it ends in one. The
-    // step back is over a whole character, so the trail byte 0x5C of a
-    // double-byte character is not taken for "\".
-    const char* path = table.At(index).name;
-    std::size_t length = strnlen(path, maxPathBytes);
-    std::memcpy(work.name, path, length);
-    work.name[length] = '\0';
-    if (length == 0)
-        return Listing::failed;
-    if (*CharPrevA(work.name, work.name + length) != '\\') {
-        if (length + 1 > maxPathBytes)
-            return Listing::tooLong;  // no room for the separator
-        work.name[length++] = '\\';
-        work.name[length] = '\0';
+    DirectoryLister::Handle listing = DirectoryLister::none;
+    if (lister.Wide()) {
+        std::uint64_t opened = 0;
+        listing = lister.OpenWide(widePath.c_str(), opened);
+        if (listing == DirectoryLister::none)
+            return Listing::failed;
+        if (opened != 0 && ((expectedId != 0 && opened != expectedId) || !listed->Insert(opened))) {
+            lister.Close(listing);
+            return Listing::notEntered;
+        }
+    } else {
+        // The code page path of the entry, a separator unless it ends in
+        // one, and the pattern. The step back is over a whole character, so
+        // the trail byte 0x5C of a double-byte character is not taken for "\".
+        if (frame.index < 0)
+            return Listing::failed;
+        char pattern[maxPathBytes + 1];
+        const char* path = table.At(frame.index).name;
+        std::size_t length = strnlen(path, maxPathBytes);
+        std::memcpy(pattern, path, length);
+        pattern[length] = '\0';
+        if (length == 0)
+            return Listing::failed;
+        if (*CharPrevA(pattern, pattern + length) != '\\')
+            pattern[length++] = '\\';
+        if (length + sizeof patternSuffix - 1 > maxPathBytes)
+            return Listing::failed;
+        std::memcpy(pattern + length, patternSuffix, sizeof patternSuffix);
+        listing = lister.Open(pattern);
+        if (listing == DirectoryLister::none)
+            return Listing::failed;
     }
-    work.nameOffset = static_cast<std::uint32_t>(length);
-    work.parent = index;
-
-    // The search pattern must fit in the field too.
-    if (length + sizeof pattern - 1 > maxPathBytes)
-        return Listing::tooLong;
-    std::memcpy(work.name + length, pattern, sizeof pattern);
-
-    ListedItem item;
-    std::memset(&item, 0, sizeof item);
-    const DirectoryLister::Handle listing = lister.Open(work.name, item);
-    if (listing == DirectoryLister::none)
-        return Listing::failed;
     ++counts.dirsListed;
     Tick();
 
+    ListedItem& found = *item;
     std::uint32_t sinceTick = 0;
-    do {
-        if (item.attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!IsDotOrDotDot(item.name))
-                AddSubdirectory(index, work, length, item, previousChild);
-        } else {
-            AddFile(index, item);
+    while (lister.Next(listing, found)) {
+        if (!(found.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            AddFile(frame.sums, found);
+        } else if (lister.Wide() ? !IsDotOrDotDot(found.wideName) : !IsDotOrDotDot(found.name)) {
+            Subdirectory sub;
+            sub.name = found.name;
+            sub.shortName = found.shortName;
+            if (lister.Wide())
+                sub.wideName.assign(found.wideName, found.wideLength);
+            sub.attributes = found.attributes;
+            sub.exact = found.exact;
+            sub.id = found.id;
+            frame.subdirectories.push_back(std::move(sub));
         }
         if (++sinceTick == itemsPerTick) {
             sinceTick = 0;
             Tick();
         }
-    } while (lister.Next(listing, item));
+    }
     lister.Close(listing);
     return Listing::listed;
 }
 
-void DriveWalk::AddSubdirectory(std::int32_t index, Entry& work, std::size_t length, const ListedItem& item,
-                                std::int32_t& previousChild)
+void DriveWalk::AddSubdirectory(Subdirectory& sub)
 {
-    // The name to go down by must name exactly this directory: its long
-    // name when that is its real name and a plain component, else its short
-    // name when that is one. With neither, the directory is counted but not
-    // entered, under the long name as the code page spells it.
-    const bool longUsable = item.exact && IsPlainComponent(item.name);
-    const bool shortUsable = item.shortName[0] != '\0' && IsPlainComponent(item.shortName);
-    const char* name = longUsable ? item.name : shortUsable ? item.shortName : item.name;
-    // A junction or directory symbolic link is counted, but its target is
-    // not walked: it is counted where it really lives, and a link loop would
-    // never end.
-    const bool enter = (longUsable || shortUsable) && !(item.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-
-    // A subdirectory whose full path would not fit in the field is not
-    // recorded; its clusters fall to the unaccounted entry.
-    const std::size_t nameLength = std::strlen(name);
-    if (length + nameLength > maxPathBytes) {
-        ++counts.overlong;
-        return;
-    }
-    std::memcpy(work.name + length, name, nameLength + 1);
-    if (!longUsable && !shortUsable) {
-        // Shown but never opened: no "" or "/" of the name may pass for a
-        // separator in the entry's path.
-        for (char* p = work.name + length; *p; p = CharNextA(p))
+    // The name shown for it: its long name when that is its real name and a
+    // plain component, else its short name when that is one, else the long
+    // name as the code page spells it, where no "\" or "/" may pass for a
+    // separator.
+    const bool longPlain = sub.exact && IsPlainComponent(sub.name.c_str());
+    const bool shortPlain = !sub.shortName.empty() && IsPlainComponent(sub.shortName.c_str());
+    std::string shown = longPlain ? sub.name : shortPlain ? sub.shortName : sub.name;
+    if (!longPlain && !shortPlain) {
+        for (char* p = shown.data(); *p; p = CharNextA(p))
             if (*p == '\\' || *p == '/')
                 *p = '?';
+    }
+
+    // A junction or directory link is counted, but its target is not
+    // walked: it is counted where it really lives, and a loop would never
+    // end. On a wide lister only the real name opens a directory; on the
+    // ANSI one the name shown does where it is the long or the short name.
+    bool enter = !(sub.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (lister.Wide())
+        enter = enter && IsPlainWideComponent(sub.wideName.data(), sub.wideName.size()) &&
+                frames.back().wideLength + 1 + sub.wideName.size() <= maxWidePath;
+    else
+        enter = enter && (longPlain || shortPlain);
+
+    Frame child;
+    child.shortComponent = shortPlain ? sub.shortName : shown;
+    child.index = AppendEntry(frames.back(), sub, shown.c_str());
+    if (child.index < 0) {
+        child.fold = frames.back().fold != Fold::none ? frames.back().fold : tableFull ? Fold::noRoom : Fold::overlong;
+        ++(child.fold == Fold::noRoom ? counts.noRoom : counts.overlong);
+    }
+
+    Listing listing = Listing::notEntered;
+    if (enter) {
+        if (lister.Wide()) {
+            widePath.resize(frames.back().wideLength);
+            if (widePath.back() != L'\\')
+                widePath.push_back(L'\\');
+            widePath.append(sub.wideName);
+            child.wideLength = widePath.size();
+        }
+        if (child.index >= 0 || lister.Wide())
+            listing = List(child, sub.id);
+    }
+    if (listing == Listing::listed) {
+        frames.push_back(std::move(child));
+        return;
+    }
+    // Without a wide path, a directory folded for its path's length cannot
+    // be listed at all; it is counted as overlong alone.
+    if (child.index >= 0 || lister.Wide())
+        ++(listing == Listing::failed ? counts.unlistable : counts.notEntered);
+    frames.back().sums.AddSubdirectory(child.sums);
+}
+
+// Appends the entry of `sub`, a subdirectory of `parent`, named `component`;
+// -1 when it has to be folded into an ancestor's sums: its parent has no
+// entry, no path to it fits the field, or the table cannot grow.
+std::int32_t DriveWalk::AppendEntry(const Frame& parent, const Subdirectory& sub, const char* component)
+{
+    if (parent.index < 0 || tableFull)
+        return -1;
+    Entry work;
+    work.Clear();
+    work.parent = parent.index;
+
+    // Appends a separator unless the path ends in one, then `name`; false
+    // when that does not fit the field.
+    std::size_t length = 0;
+    auto append = [&](const char* name) {
+        if (length > 0 && *CharPrevA(work.name, work.name + length) != '\\') {
+            if (length + 1 > maxPathBytes)
+                return false;
+            work.name[length++] = '\\';
+        }
+        const std::size_t n = std::strlen(name);
+        if (length + n > maxPathBytes)
+            return false;
+        work.nameOffset = static_cast<std::uint32_t>(length);
+        std::memcpy(work.name + length, name, n + 1);
+        length += n;
+        return true;
+    };
+    auto start = [&](std::int32_t index) {
+        const char* path = table.At(index).name;
+        length = strnlen(path, maxPathBytes);
+        std::memcpy(work.name, path, length);
+        work.name[length] = '\0';
+    };
+
+    // The parent's path and the name; where that does not fit, the path
+    // spelled with the 8.3 name of every directory that has one.
+    start(parent.index);
+    if (!append(component)) {
+        start(frames.front().index);
+        bool fits = true;
+        for (std::size_t i = 1; i < frames.size() && fits; ++i)
+            fits = append(frames[i].shortComponent.c_str());
+        const bool shortPlain = !sub.shortName.empty() && IsPlainComponent(sub.shortName.c_str());
+        if (!fits || !append(shortPlain ? sub.shortName.c_str() : component))
+            return -1;
     }
 
     std::int32_t child;
     try {
         child = table.Append(work);
     } catch (const std::bad_alloc&) {
-        // Out of storage: this subdirectory goes unrecorded like an
-        // over-long one, and the walk goes on with what fits.
-        return;
+        // No room for more entries: the rest of the drive is still walked
+        // and summed, folded into the entries there are.
+        tableFull = true;
+        return -1;
     }
-    if (previousChild < 0)
-        table.At(index).firstChild = child;
+    Frame& owner = frames.back();
+    if (owner.previousChild < 0)
+        table.At(owner.index).firstChild = child;
     else
-        table.At(previousChild).nextSibling = child;
-    previousChild = child;
-
-    if (!enter) {
-        ++counts.notEntered;
-    } else if (const Listing listed = List(child); listed != Listing::listed) {
-        // Some long names list only through the short name; where neither
-        // does, the entry keeps the long name. A path too long for the
-        // pattern stays unlisted, whatever its short form.
-        const std::size_t shortLength = std::strlen(item.shortName);
-        const bool retry = listed == Listing::failed && longUsable && shortUsable &&
-                           std::strcmp(item.shortName, item.name) != 0 && length + shortLength <= maxPathBytes;
-        if (retry)
-            std::memcpy(table.At(child).name + length, item.shortName, shortLength + 1);
-        if (!retry || List(child) != Listing::listed) {
-            if (retry)
-                std::memcpy(table.At(child).name + length, item.name, nameLength + 1);
-            ++counts.unlistable;
-        }
-    }
-
-    Entry& parent = table.At(index);
-    const Entry& sub = table.At(child);
-    parent.bytes += sub.bytes;
-    parent.slack += sub.slack;
-    parent.clusters += sub.clusters + 1;
-    parent.files += sub.files;
-    parent.dirs += sub.dirs + 1;
+        table.At(owner.previousChild).nextSibling = child;
+    owner.previousChild = child;
+    return child;
 }
 
-void DriveWalk::AddFile(std::int32_t index, const ListedItem& item) noexcept
+// The directory on top is done: its sums go into its entry and into its
+// parent's sums.
+void DriveWalk::Finish()
 {
-    const std::uint32_t high = item.sizeHigh;
-    const std::uint32_t low = item.sizeLow;
+    const Frame done = std::move(frames.back());
+    frames.pop_back();
+    if (done.index >= 0) {
+        Entry& entry = table.At(done.index);
+        entry.bytes += done.sums.bytes;
+        entry.slack += done.sums.slack;
+        entry.clusters += done.sums.clusters;
+        entry.files += done.sums.files;
+        entry.dirs += done.sums.dirs;
+    }
+    if (!frames.empty())
+        frames.back().sums.AddSubdirectory(done.sums);
+}
+
+void DriveWalk::AddFile(Sums& sums, const ListedItem& found) noexcept
+{
+    const std::uint32_t high = found.sizeHigh;
+    const std::uint32_t low = found.sizeLow;
     const std::uint32_t c = geometry.clusterBytes;
-    Entry& dir = table.At(index);
-    dir.bytes += (std::uint64_t{high} << 32) + low;
+    sums.bytes += (std::uint64_t{high} << 32) + low;
     std::uint32_t q = low / c;
     const std::uint32_t r = low % c;
     if (r != 0) {
-        dir.slack += c - r;
+        sums.slack += c - r;
         ++q;
     }
     q += geometry.clustersPer4G * high;
-    dir.clusters += q;
-    dir.files += 1;
+    sums.clusters += q;
+    sums.files += 1;
     ++counts.files;
 }
 

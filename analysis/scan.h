@@ -5,18 +5,25 @@
 #include "analysis/entry.h"
 #include "analysis/listing.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 // What the walk has done so far, and what it could not do: directories
-// appended but not entered (links, names with no usable form), directories
-// that could not be listed, and subdirectories left out because their path
-// would not fit.
+// counted but not entered (links, names with no usable form, a directory
+// already listed or not the one its parent listed), directories that could
+// not be listed, and directories whose sums were folded into the nearest
+// ancestor with an entry because no path to them fits an entry (overlong) or
+// the table could not grow (noRoom).
 struct WalkCounts {
     std::uint32_t dirsListed = 0;
     std::uint32_t files = 0;
     std::uint32_t notEntered = 0;
     std::uint32_t unlistable = 0;
     std::uint32_t overlong = 0;
+    std::uint32_t noRoom = 0;
 };
 
 // Told of the walk's counts now and then while it runs.
@@ -40,11 +47,22 @@ struct ClusterGeometry {
 // or " ", and no cut double-byte character. A trail byte 0x5C is no "\".
 bool IsPlainComponent(const char* name) noexcept;
 
-// The recursive walk over one table.
+// True when the wide `name` can stand as one component of a wide path and
+// names what it says: not empty, not "." or "..", no "\\", "/" or ":", no
+// wildcard or reserved character, no control character.
+bool IsPlainWideComponent(const wchar_t* name, std::size_t length) noexcept;
+
+// The walk over one table: lists every directory once, depth first, appends
+// an entry per subdirectory in pre-order and adds each subtree's sums into
+// its directory. On a wide lister every directory is opened through its real
+// wide path and recognised by its file id.
 class DriveWalk {
 public:
     DriveWalk(EntryTable& table, DirectoryLister& lister, const ClusterGeometry& geometry,
-              ScanProgress* progress = nullptr) noexcept;
+              ScanProgress* progress = nullptr);
+    ~DriveWalk();
+    DriveWalk(const DriveWalk&) = delete;
+    DriveWalk& operator=(const DriveWalk&) = delete;
 
     // Lists the directory of entry `index` and everything below it, appending
     // one entry per subdirectory and adding the sums into `index`.
@@ -53,11 +71,18 @@ public:
     const WalkCounts& Counts() const noexcept { return counts; }
 
 private:
-    enum class Listing { listed, tooLong, failed };
-    Listing List(std::int32_t index);
-    void AddSubdirectory(std::int32_t index, Entry& work, std::size_t length, const ListedItem& item,
-                         std::int32_t& previousChild);
-    void AddFile(std::int32_t index, const ListedItem& item) noexcept;
+    struct Sums;
+    struct Subdirectory;
+    struct Frame;
+    class IdSet;
+    enum class Listing { listed, failed, notEntered };
+    enum class Fold { none, overlong, noRoom };
+
+    Listing List(Frame& frame, std::uint64_t expectedId);
+    void AddSubdirectory(Subdirectory& sub);
+    std::int32_t AppendEntry(const Frame& parent, const Subdirectory& sub, const char* component);
+    void Finish();
+    void AddFile(Sums& sums, const ListedItem& item) noexcept;
     void Tick() { if (progress) progress->Report(counts); }
 
     EntryTable& table;
@@ -65,6 +90,11 @@ private:
     ClusterGeometry geometry;
     ScanProgress* progress;
     WalkCounts counts;
+    std::vector<Frame> frames;
+    std::wstring widePath;
+    std::unique_ptr<IdSet> listed;
+    std::unique_ptr<ListedItem> item;
+    bool tableFull = false;
 };
 
 // Builds the whole drive: the fixed entries 0 (the volume) and 1 (the root

@@ -46,7 +46,8 @@ TEST(DumpFormat, SkippedLineInTheWalksOrder)
     counts.notEntered = 3;
     counts.unlistable = 5;
     counts.overlong = 7;
-    EXPECT_EQ(dump::SkippedLine(counts), "skipped\t3\t5\t7\n");
+    counts.noRoom = 11;
+    EXPECT_EQ(dump::SkippedLine(counts), "skipped\t3\t5\t7\t11\n");
 }
 
 TEST(DumpFormat, LabelLineEscapesLineFeeds)

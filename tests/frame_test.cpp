@@ -503,24 +503,24 @@ class SlowLister final : public DirectoryLister {
 public:
     SlowLister(CStatusBar& bar, int dirs) : status(bar), remaining(dirs) {}
 
-    Handle Open(const char* pattern, ListedItem& item) override
+    bool Wide() const noexcept override { return true; }
+    Handle Open(const char*) override { return none; }
+    Handle OpenWide(const wchar_t* path, std::uint64_t& opened) override
     {
         Sleep(30);
         seen.push_back(status.GetPaneText(0).str());
-        const bool root = std::strlen(pattern) == 6;
-        std::memset(&item, 0, sizeof item);
-        item.attributes = FILE_ATTRIBUTE_DIRECTORY;
-        item.exact = true;
-        std::strcpy(item.name, root ? "d" : ".");
-        return root ? 1 : 2;
+        opened = ++opens;
+        return std::wcslen(path) == 7 ? 1 : 2;
     }
     bool Next(Handle listing, ListedItem& item) override
     {
-        if (listing != 1 || --remaining <= 0)
+        if (listing != 1 || --remaining < 0)
             return false;
-        std::strcpy(item.name, "d");
-        item.name[0] = static_cast<char>('a' + remaining % 26);
-        std::strcat(item.name, std::to_string(remaining).c_str());
+        std::memset(&item, 0, sizeof item);
+        item.attributes = FILE_ATTRIBUTE_DIRECTORY;
+        item.exact = true;
+        std::snprintf(item.name, sizeof item.name, "%c%d", 'a' + remaining % 26, remaining);
+        item.wideLength = static_cast<std::uint32_t>(MultiByteToWideChar(CP_ACP, 0, item.name, -1, item.wideName, MAX_PATH) - 1);
         return true;
     }
     void Close(Handle) override {}
@@ -530,6 +530,7 @@ public:
 private:
     CStatusBar& status;
     int remaining;
+    std::uint64_t opens = 0;
 };
 
 class FrameScanProgress : public Frame, public testing::WithParamInterface<bool> {};

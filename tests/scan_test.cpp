@@ -189,21 +189,27 @@ TEST_F(Scan, UnspellableNameIsWalkedThroughItsShortName)
     EXPECT_EQ(At(1).clusters, 2u);
 }
 
-TEST_F(Scan, AwkwardNamesAreEnteredOnlyThroughNamesThatOpenThem)
+TEST_F(Scan, EveryDirectoryListedOnceThroughItsRealName)
 {
     // Names the code page cannot carry (a yen sign, e-acute, i-diaeresis),
-    // names ending in dots, names with characters no Windows name holds, and
-    // a Linux backslash; each directory holds one file. Two yen-dot-dot names
-    // would lead back to the root through a best-fit spelling.
+    // names ending in dots, names with characters no Windows name holds, a
+    // Linux backslash, case twins whose 8.3 names collide, a directory named
+    // like another's 8.3 name, and a link to "." sharing that 8.3 name. Each
+    // directory holds one file.
     ScratchDrive drive(
         "y=$(printf '\\302\\245'); e=$(printf '\\303\\251'); i=$(printf '\\303\\257'); "
+        "A=$(printf '\\303\\204'); a=$(printf '\\303\\244'); U=$(printf '\\303\\234'); o=$(printf '\\303\\266'); "
+        "I=$(printf '\\303\\217'); O=$(printf '\\303\\226'); E=$(printf '\\303\\211'); u=$(printf '\\303\\274'); "
         "for d in \"u${y}..${y}\" \"v${y}..${y}..${y}\" \"a${y}b\" \"caf$e\" cafe \"na${i}ve\" naive "
-        "dot. ... .... 's*t' 'p|q' 'lt<gt>' 'quo\"te' 'back\\slash'; do "
-        "mkdir -- \"$d\" && truncate -s 4096 -- \"$d/f\" || exit 1; done");
+        "dot. ... .... 's*t' 'p|q' 'lt<gt>' 'quo\"te' 'back\\slash' \"$A\" \"$a\" \"${U}n${i}c${o}d${e}\" "
+        "\"${U}N${I}C${O}D${E}\" _N_C~KMB; do mkdir -- \"$d\" && truncate -s 4096 -- \"$d/f\" || exit 1; done; "
+        "ln -s . \"${u}n${i}c${o}d${e}\"");
     ASSERT_TRUE(drive.Letter());
+    const DWORD start = GetTickCount();
     ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
+    EXPECT_LT(GetTickCount() - start, 1000u);
     const std::string root = std::string(1, drive.Letter()) + ":\\";
-    ASSERT_EQ(View().table.Count(), 3 + 15) << "every directory once";
+    ASSERT_EQ(View().table.Count(), 3 + 21) << "every directory once";
     std::uint32_t found = 0;
     for (int i = 3; i < View().table.Count(); ++i) {
         const std::string path = At(i).name;
@@ -211,23 +217,33 @@ TEST_F(Scan, AwkwardNamesAreEnteredOnlyThroughNamesThatOpenThem)
         EXPECT_LE(At(i).files, 1u) << path;
         found += At(i).files;
     }
-    EXPECT_EQ(At(1).files, found) << "no file counted twice";
-    EXPECT_EQ(found + View().scanCounts.notEntered, 15u);
-    // The platform's short names open every one of these.
+    // Five names hold characters no Windows path may: counted, not entered;
+    // so is the link.
     EXPECT_EQ(found, 15u);
-    EXPECT_EQ(At(Find(root + "cafe")).files, 1u);
-    EXPECT_EQ(At(Find(root + "naive")).files, 1u);
+    EXPECT_EQ(At(1).files, 15u) << "no file counted twice";
+    EXPECT_EQ(At(1).bytes, 15u * 4096);
+    EXPECT_EQ(View().scanCounts.notEntered, 6u);
     EXPECT_EQ(View().scanCounts.unlistable, 0u);
+    EXPECT_EQ(View().scanCounts.dirsListed, 1u + 15u);
+    EXPECT_EQ(At(Find(root + "cafe")).files, 1u);
+    EXPECT_EQ(At(Find(root + "_N_C~KMB")).files, 1u);
+    // The listing's names, converted without best fit: e-acute is no "e".
+    int named = 0;
+    for (int i = 3; i < View().table.Count(); ++i)
+        named += std::string(At(i).name) == root + "cafe" || std::string(At(i).name) == root + "naive";
+    EXPECT_EQ(named, 2) << "e-acute and i-diaeresis have no spelling in the code page";
 }
 
 TEST_F(Scan, OverlongPathsAreNeverWrittenPastTheField)
 {
     const std::string a(100, 'a'), b(100, 'b'), c(100, 'c'), d(152, 'd');
-    // a\b\c is 305 bytes: not recorded. a\d is 256 bytes: recorded, but its
-    // search pattern would not fit, so it is not listed.
+    // a\b\c is 305 bytes: recorded with the 8.3 names of its path. a\d is
+    // 256 bytes: recorded, and listed through its wide path. 90 levels of 表
+    // (no 8.3 name; three bytes a level): 85 fit, the 5 below are folded
+    // into the 85th.
     ScratchDrive drive("mkdir -p " + a + "/" + b + "/" + c + " " + a + "/" + d + " && truncate -s 1 " + a + "/" +
                        b + "/" + c + "/f && truncate -s 1 " + a + "/" + b + "/g && truncate -s 1 " + a + "/" + d +
-                       "/h");
+                       "/h && p=. && for i in $(seq 1 90); do p=$p/表; mkdir $p && truncate -s 1 $p/f; done");
     ASSERT_TRUE(drive.Letter());
     ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
     const std::string root = std::string(1, drive.Letter()) + ":\\";
@@ -236,12 +252,19 @@ TEST_F(Scan, OverlongPathsAreNeverWrittenPastTheField)
     ASSERT_GE(ab, 0);
     ASSERT_GE(ad, 0);
     EXPECT_EQ(std::string(At(ad).name).size(), 256u);
-    EXPECT_EQ(At(ab).firstChild, -1);
-    EXPECT_EQ(At(ab).files, 1u);
-    EXPECT_EQ(At(ab).dirs, 0u);
-    EXPECT_EQ(At(ad).files, 0u);
-    EXPECT_EQ(At(ad).clusters, 0u);
-    EXPECT_EQ(View().table.Count(), 3 + 3);
+    EXPECT_EQ(At(ad).files, 1u);
+    const int abc = At(ab).firstChild;
+    ASSERT_GE(abc, 0);
+    EXPECT_EQ(At(abc).files, 1u);
+    EXPECT_LE(std::string(At(abc).name).size(), 30u) << At(abc).name;
+    EXPECT_EQ(std::string(At(abc).DisplayName()).find('c'), std::string::npos) << "shown by its 8.3 name";
+    EXPECT_EQ(std::string(At(abc).name).find(a), std::string::npos) << "the path spelled with 8.3 names";
+    EXPECT_EQ(View().scanCounts.overlong, 5u);
+    EXPECT_EQ(View().table.Count(), 3 + 4 + 85);
+    const int deepest = View().table.Count() - 1;
+    EXPECT_EQ(std::string(At(deepest).name).size(), 3u + 3u * 85u - 1u);
+    EXPECT_EQ(At(deepest).files, 1u + 5u);
+    EXPECT_EQ(At(1).files, 3u + 90u) << "every file of the drive";
 }
 
 struct UnaccountedCase {
@@ -387,14 +410,12 @@ TEST_F(Scan, ExhaustedStorageEndsWithAConsistentTable)
     ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
     const int count = View().table.Count();
     EXPECT_EQ(count, 131);
-    // Every recorded directory's sums match its recorded children, and what
-    // went unrecorded is in entry 2.
-    std::uint32_t found = 0;
-    for (int i = 3; i < count; ++i) {
-        if (At(i).parent == 1)
-            found += At(i).clusters + 1;
-    }
-    EXPECT_EQ(At(1).clusters, found);
+    // What has no entry is folded into the nearest entry above it: the
+    // root's sums are the drive's.
+    EXPECT_EQ(At(1).clusters, 80u + 160u);
+    EXPECT_EQ(At(1).files, 80u);
+    EXPECT_EQ(At(1).dirs, 160u);
+    EXPECT_EQ(View().scanCounts.noRoom, 160u - 128u);
     EXPECT_EQ(At(1).clusters + At(2).clusters, 1000u);
     EXPECT_EQ(At(0).bottom, 400);
 }

@@ -12,46 +12,55 @@
 
 namespace {
 
-// A directory tree in memory, opened the way Windows resolves a path: "."
-// is skipped, ".." goes up, trailing dots and spaces of a component are
-// dropped, and a component matches an item's long name only where that is
-// the item's real name, or its short name.
+// A directory tree in memory, listed and opened the way the platform does.
+// Wide: a path "\\?\M:\a\b" is resolved component by component, a name
+// matching an item's real name exactly, else without regard to case, else
+// its 8.3 name (which, as under Wine, need not be unique); ".." goes up and
+// names with characters no path may hold do not open. ANSI (the 9x family):
+// a pattern "M:\a\b\*.*" resolves through real names the code page spells
+// exactly, or 8.3 names, with trailing dots and spaces dropped. Directory ids
+// are their index plus one.
 class MemoryLister final : public DirectoryLister {
 public:
     struct Item {
-        std::string name;
-        bool exact = true;
+        std::wstring name;
         std::string shortName;
         DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
         std::uint64_t size = 0;
-        int dir = -1;                // the directory this item is, or -1 for a file
-        bool longFails = false;      // listing through the long name fails
+        int dir = -1;       // the directory this item opens, or -1 for a file
+        int listedAs = -1;  // the directory whose id the listing gives, where that differs
     };
 
-    MemoryLister() : dirs(1) {}
+    explicit MemoryLister(bool wide_ = true) : dirs(1), parents(1, 0), wide(wide_) {}
 
-    int AddDir(int parent, const std::string& name, bool exact = true, const std::string& shortName = "",
-               DWORD extra = 0)
+    // A directory `name` in `parent`; with `target` >= 0 the item opens that
+    // directory instead (a link, or a directory swapped meanwhile).
+    int AddDir(int parent, const std::wstring& name, const std::string& shortName = "", DWORD extra = 0,
+               int target = -1)
     {
-        const int id = static_cast<int>(dirs.size());
-        dirs.emplace_back();
-        // A directory below the root lists "." and ".." first, as on the platform.
-        for (const char* dots : {".", ".."}) {
-            Item self;
-            self.name = dots;
-            self.attributes = FILE_ATTRIBUTE_DIRECTORY;
-            dirs.back().push_back(self);
+        int id = target;
+        if (id < 0) {
+            id = static_cast<int>(dirs.size());
+            dirs.emplace_back();
+            parents.push_back(parent);
+            // A directory below the root lists "." and ".." first.
+            for (const wchar_t* dots : {L".", L".."}) {
+                Item self;
+                self.name = dots;
+                self.attributes = FILE_ATTRIBUTE_DIRECTORY;
+                self.dir = dots[1] ? parent : id;
+                dirs.back().push_back(self);
+            }
         }
         Item item;
         item.name = name;
-        item.exact = exact;
         item.shortName = shortName;
         item.attributes = FILE_ATTRIBUTE_DIRECTORY | extra;
         item.dir = id;
         dirs[static_cast<std::size_t>(parent)].push_back(item);
         return id;
     }
-    void AddFile(int parent, const std::string& name, std::uint64_t size)
+    void AddFile(int parent, const std::wstring& name, std::uint64_t size)
     {
         Item item;
         item.name = name;
@@ -61,27 +70,27 @@ public:
     Item& Last(int parent) { return dirs[static_cast<std::size_t>(parent)].back(); }
     void MakeUnlistable(int dir) { unlistable.insert(dir); }
 
-    Handle Open(const char* pattern, ListedItem& item) override
+    bool Wide() const noexcept override { return wide; }
+
+    Handle Open(const char* pattern) override
     {
-        ++opens;
-        if (opens > 10000)
-            return none;  // a walk that goes round in circles ends here
-        const int dir = Resolve(pattern);
-        if (dir < 0 || unlistable.count(dir))
-            return none;
-        if (!opened.insert(dir).second)
-            ++reopened;
-        listings.push_back({dir, 0});
-        const Handle handle = listings.size();
-        if (!Next(handle, item))
-            return none;  // an empty root lists nothing, not even "."
-        ++listed;
-        return handle;
+        EXPECT_FALSE(wide) << "a wide lister is opened by wide paths";
+        return Start(ResolveAnsi(pattern));
+    }
+
+    Handle OpenWide(const wchar_t* path, std::uint64_t& id) override
+    {
+        EXPECT_TRUE(wide);
+        const int dir = ResolveWide(path);
+        id = dir < 0 ? 0 : static_cast<std::uint64_t>(dir) + 1;
+        return Start(dir);
     }
 
     bool Next(Handle listing, ListedItem& item) override
     {
         Listing& l = listings[listing - 1];
+        if (l.next == 0 && !listed.insert(l.dir).second)
+            ++listedTwice;
         const auto& items = dirs[static_cast<std::size_t>(l.dir)];
         if (l.next >= items.size())
             return false;
@@ -90,18 +99,24 @@ public:
         item.attributes = from.attributes;
         item.sizeHigh = static_cast<DWORD>(from.size >> 32);
         item.sizeLow = static_cast<DWORD>(from.size);
-        item.exact = from.exact;
-        from.name.copy(item.name, sizeof item.name - 1);
+        item.exact = ToCodePage(from.name.c_str(), -1, item.name, sizeof item.name);
         from.shortName.copy(item.shortName, sizeof item.shortName - 1);
+        if (wide) {
+            from.name.copy(item.wideName, MAX_PATH);
+            item.wideLength = static_cast<std::uint32_t>(from.name.size());
+            const int id = from.listedAs >= 0 ? from.listedAs : from.dir;
+            item.id = id < 0 ? 0 : static_cast<std::uint64_t>(id) + 1;
+        }
         return true;
     }
 
     void Close(Handle) override { ++closes; }
 
     int opens = 0;
-    int listed = 0;
+    int opened = 0;
     int closes = 0;
-    int reopened = 0;
+    int listedTwice = 0;
+    std::set<int> listed;
 
 private:
     struct Listing {
@@ -109,52 +124,100 @@ private:
         std::size_t next;
     };
 
-    // The directory that a pattern "X:\a\b\*.*" names, or -1.
-    int Resolve(const char* pattern) const
+    Handle Start(int dir)
     {
-        std::string path(pattern);
-        if (path.size() < 6 || path.compare(path.size() - 3, 3, "*.*") != 0 || path.compare(1, 2, ":\\") != 0)
-            return -1;
-        path = path.substr(3, path.size() - 6);
-        std::vector<int> stack{0};
-        std::string component;
+        ++opens;
+        if (opens > 100000 || dir < 0 || unlistable.count(dir))
+            return none;  // a walk that goes round in circles ends here
+        ++opened;
+        listings.push_back({dir, 0});
+        return listings.size();
+    }
+
+    static bool SameCase(const std::wstring& a, const std::wstring& b)
+    {
+        return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) == CSTR_EQUAL;
+    }
+
+    // The directory `component` names in `dir`, or -1.
+    int Find(int dir, const std::wstring& component, bool ansi) const
+    {
+        const auto& items = dirs[static_cast<std::size_t>(dir)];
+        const std::wstring shortWide(component.begin(), component.end());
+        for (int pass = 0; pass < 3; ++pass) {
+            for (const Item& i : items) {
+                if (i.dir < 0 || i.name == L"." || i.name == L"..")
+                    continue;
+                char spelled[MAX_PATH * 2];
+                const bool exact = ToCodePage(i.name.c_str(), -1, spelled, sizeof spelled);
+                const bool byName = ansi ? exact && component == std::wstring(spelled, spelled + std::strlen(spelled))
+                                         : pass == 0 ? i.name == component : SameCase(i.name, component);
+                const bool byShort = !i.shortName.empty() &&
+                                     SameCase(std::wstring(i.shortName.begin(), i.shortName.end()), component);
+                if ((pass < 2 && byName) || (pass == 2 && byShort))
+                    return i.dir;
+            }
+        }
+        return -1;
+    }
+
+    int Resolve(const std::wstring& path, bool ansi) const
+    {
+        int dir = 0;
+        std::wstring component;
         auto step = [&]() -> bool {
-            while (!component.empty() && (component.back() == '.' || component.back() == ' ') && component != "." &&
-                   component != "..")
-                component.pop_back();
-            if (component.empty() || component == ".") {
-            } else if (component == "..") {
-                if (stack.size() > 1)
-                    stack.pop_back();
+            if (ansi) {
+                while (!component.empty() && (component.back() == L'.' || component.back() == L' ') &&
+                       component != L"." && component != L"..")
+                    component.pop_back();
+            }
+            if (component.empty() || component == L".")
+                return true;
+            if (component == L"..") {
+                dir = parents[static_cast<std::size_t>(dir)];
             } else {
-                int found = -1;
-                for (const Item& i : dirs[static_cast<std::size_t>(stack.back())]) {
-                    if (i.dir >= 0 && ((i.exact && !i.longFails && i.name == component) || i.shortName == component))
-                        found = i.dir;
-                }
-                if (found < 0)
+                if (component.find_first_of(L"*?<>|\":\t") != std::wstring::npos)
                     return false;
-                stack.push_back(found);
+                dir = Find(dir, component, ansi);
             }
             component.clear();
-            return true;
+            return dir >= 0;
         };
-        for (const char* p = path.c_str(); *p; p = CharNextA(p)) {
-            if (*p == '\\' || *p == '/') {
+        for (wchar_t c : path) {
+            if (c == L'\\' || c == L'/') {
                 if (!step())
                     return -1;
             } else {
-                component.append(p, static_cast<std::size_t>(CharNextA(p) - p));
+                component.push_back(c);
             }
         }
-        if (!step())
+        return step() ? dir : -1;
+    }
+
+    int ResolveWide(const wchar_t* path) const
+    {
+        const std::wstring p(path);
+        if (p.compare(0, 7, L"\\\\?\\M:\\") != 0)
             return -1;
-        return stack.back();
+        return Resolve(p.substr(7), false);
+    }
+
+    // The directory that a pattern "M:\a\b\*.*" names, or -1.
+    int ResolveAnsi(const char* pattern) const
+    {
+        std::string path(pattern);
+        if (path.size() < 6 || path.compare(path.size() - 3, 3, "*.*") != 0 || path.compare(0, 3, "M:\\") != 0)
+            return -1;
+        path = path.substr(3, path.size() - 6);
+        wchar_t widened[MAX_PATH * 2];
+        const int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widened, MAX_PATH * 2);
+        return n > 0 ? Resolve(widened, true) : -1;
     }
 
     std::vector<std::vector<Item>> dirs;
+    std::vector<int> parents;
+    bool wide;
     std::set<int> unlistable;
-    std::set<int> opened;
     std::vector<Listing> listings;
 };
 
@@ -164,10 +227,10 @@ class Walk : public testing::Test {
 protected:
     WalkCounts Build(const ClusterGeometry& g = geometry4K)
     {
-        const WalkCounts counts = BuildDriveTree(table, fs, "M:\\", g);
-        EXPECT_EQ(fs.listed, fs.closes) << "every listing that opened was closed";
-        EXPECT_EQ(static_cast<std::uint32_t>(fs.listed), counts.dirsListed);
-        EXPECT_EQ(fs.reopened, 0) << "no directory is walked twice";
+        const WalkCounts counts = BuildDriveTree(table, fs, "M:\\", g, &progress);
+        EXPECT_EQ(fs.opened, fs.closes) << "every listing that opened was closed";
+        EXPECT_EQ(fs.listed.size(), counts.dirsListed);
+        EXPECT_EQ(fs.listedTwice, 0) << "no directory is listed twice";
         return counts;
     }
     const Entry& At(int i) { return table.At(i); }
@@ -179,6 +242,10 @@ protected:
         return -1;
     }
 
+    struct Reports final : ScanProgress {
+        void Report(const WalkCounts&) override { ++count; }
+        int count = 0;
+    } progress;
     MemoryLister fs;
     EntryTable table;
 };
@@ -196,7 +263,7 @@ class WalkFile : public Walk, public testing::WithParamInterface<FileCase> {};
 TEST_P(WalkFile, CountsBytesSlackAndClusters)
 {
     const FileCase& c = GetParam();
-    fs.AddFile(0, "f", c.size);
+    fs.AddFile(0, L"f", c.size);
     const WalkCounts counts = Build({c.clusterBytes, (1u << 30) / (c.clusterBytes / 4), 0, 1000000});
     EXPECT_EQ(At(1).bytes, c.size);
     EXPECT_EQ(At(1).slack, c.slack);
@@ -224,10 +291,10 @@ TEST_F(Walk, FixedEntriesCarry64BitProductsAndTheFreeClusters)
 {
     // C x T, F x C and the unaccounted bytes all exceed 2^32; F differs from
     // the clusters in use, so a formula that takes one for the other fails.
-    const int a = fs.AddDir(0, "A");
-    fs.AddFile(a, "x", 65537);
-    fs.AddDir(a, "B");
-    fs.AddFile(0, "y", 1);
+    const int a = fs.AddDir(0, L"A");
+    fs.AddFile(a, L"x", 65537);
+    fs.AddDir(a, L"B");
+    fs.AddFile(0, L"y", 1);
     Build({65536, 65536, 1000000, 3000000});
 
     EXPECT_STREQ(At(0).DisplayName(), "(Total)");
@@ -256,147 +323,281 @@ TEST_F(Walk, FixedEntriesCarry64BitProductsAndTheFreeClusters)
 
 struct EdgeCase {
     const char* label;
+    bool wide;
     std::size_t nameBytes;  // one directory below the root: "M:\" + this many bytes
-    bool recorded;
+    const char* shortName;
+    const char* recordedAs;  // "" when folded into the root
     bool listed;
 };
 
-class WalkPathEdge : public Walk, public testing::WithParamInterface<EdgeCase> {};
+class WalkPathEdge : public testing::TestWithParam<EdgeCase> {};
 
-TEST_P(WalkPathEdge, PathsAndPatternsFitInTheField)
+TEST_P(WalkPathEdge, PathsFitTheFieldAndWhatDoesNotIsStillSummed)
 {
     const EdgeCase& c = GetParam();
-    const int d = fs.AddDir(0, std::string(c.nameBytes, 'n'));
-    fs.AddFile(d, "f", 1);
-    const WalkCounts counts = Build();
-    EXPECT_EQ(table.Count(), c.recorded ? 4 : 3);
-    EXPECT_EQ(counts.overlong, c.recorded ? 0u : 1u);
-    if (c.recorded) {
-        EXPECT_EQ(std::strlen(At(3).name), 3 + c.nameBytes);
-        EXPECT_EQ(At(3).files, c.listed ? 1u : 0u);
-        EXPECT_EQ(counts.unlistable, c.listed ? 0u : 1u);
-        EXPECT_EQ(At(1).clusters, c.listed ? 2u : 1u);
+    MemoryLister fs(c.wide);
+    EntryTable table;
+    const int d = fs.AddDir(0, std::wstring(c.nameBytes, L'n'), c.shortName);
+    fs.AddFile(d, L"f", 1);
+    const WalkCounts counts = BuildDriveTree(table, fs, "M:\\", geometry4K);
+    const bool recorded = *c.recordedAs != '\0';
+    ASSERT_EQ(table.Count(), recorded ? 4 : 3);
+    EXPECT_EQ(counts.overlong, recorded ? 0u : 1u);
+    EXPECT_EQ(counts.unlistable, !c.listed && recorded ? 1u : 0u);
+    EXPECT_EQ(table.At(1).files, c.listed ? 1u : 0u);
+    EXPECT_EQ(table.At(1).dirs, 1u);
+    EXPECT_EQ(table.At(1).clusters, c.listed ? 2u : 1u);
+    if (recorded) {
+        const std::string expected = c.recordedAs == std::string("n") ? std::string(c.nameBytes, 'n') : c.recordedAs;
+        EXPECT_EQ(table.At(3).name, "M:\\" + expected);
+        EXPECT_STREQ(table.At(3).DisplayName(), expected.c_str());
+        EXPECT_EQ(table.At(3).files, c.listed ? 1u : 0u);
     }
 }
 
-// A path holds 259 bytes; a pattern is the path, "\" and "*.*".
-INSTANTIATE_TEST_SUITE_P(Edges, WalkPathEdge,
-                         testing::Values(EdgeCase{"PatternFits", 252, true, true},
-                                         EdgeCase{"PatternOneOver", 253, true, false},
-                                         EdgeCase{"PathFits", 256, true, false},
-                                         EdgeCase{"PathOneOver", 257, false, false}),
-                         test::ByLabel());
+// A path holds 259 bytes; an ANSI pattern is the path, "\" and "*.*". A wide
+// listing needs no pattern, and folds what has no path into the root.
+INSTANTIATE_TEST_SUITE_P(
+    Edges, WalkPathEdge,
+    testing::Values(EdgeCase{"AnsiPatternFits", false, 252, "", "n", true},
+                    EdgeCase{"AnsiPatternOneOver", false, 253, "", "n", false},
+                    EdgeCase{"AnsiPathOneOver", false, 257, "", "", false},
+                    EdgeCase{"AnsiPathOneOverWithShortName", false, 257, "NNNNNN~1", "NNNNNN~1", true},
+                    EdgeCase{"PatternOneOver", true, 253, "", "n", true},
+                    EdgeCase{"PathFits", true, 256, "", "n", true},
+                    EdgeCase{"PathOneOver", true, 257, "", "", true},
+                    EdgeCase{"PathOneOverWithShortName", true, 257, "NNNNNN~1", "NNNNNN~1", true}),
+    test::ByLabel());
+
+TEST_F(Walk, DeepPathsAreSummedIntoTheDeepestEntryThatFits)
+{
+    // 130 levels of "é" (shown as "?", two bytes a level with the separator)
+    // each holding a 1-byte file; 128 levels fit in 259 bytes ("M:\\" and 255).
+    int dir = 0;
+    for (int level = 0; level < 130; ++level) {
+        dir = fs.AddDir(dir, L"\u00e9");
+        fs.AddFile(dir, L"f", 1);
+    }
+    const WalkCounts counts = Build();
+    EXPECT_EQ(table.Count(), 3 + 128);
+    EXPECT_EQ(counts.overlong, 2u);
+    EXPECT_EQ(At(1).files, 130u);
+    EXPECT_EQ(At(1).dirs, 130u);
+    EXPECT_EQ(At(1).bytes, 130u);
+    EXPECT_EQ(At(3 + 127).files, 3u) << "the deepest entry holds its own file and the two folded below it";
+    EXPECT_EQ(At(3 + 127).dirs, 2u);
+    EXPECT_EQ(std::strlen(At(3 + 127).name), 258u);
+}
 
 // What a listed directory's name does to the walk. Beside it the root holds
 // the real directory "cafe" with one file, and a file of its own; the
 // directory under test holds one file of 8192 bytes.
 struct NameCase {
     const char* label;
-    const char* name;
-    bool exact;
+    bool wide;
+    const wchar_t* name;
     const char* shortName;
     DWORD extra;
-    bool longFails;
     bool unlistable;
     const char* recordedAs;  // the entry's display name
     bool entered;
-    std::uint32_t notEntered;
-    std::uint32_t unlistableCount;
 };
 
-class WalkName : public Walk, public testing::WithParamInterface<NameCase> {};
+class WalkName : public testing::TestWithParam<NameCase> {};
 
 TEST_P(WalkName, EntersOnlyThroughANameThatNamesThatDirectory)
 {
     const NameCase& c = GetParam();
-    const int cafe = fs.AddDir(0, "cafe");
-    fs.AddFile(cafe, "c", 1);
-    fs.AddFile(0, "r", 4096);
-    const int d = fs.AddDir(0, c.name, c.exact, c.shortName, c.extra);
-    fs.Last(0).longFails = c.longFails;
+    MemoryLister fs(c.wide);
+    EntryTable table;
+    const int cafe = fs.AddDir(0, L"cafe");
+    fs.AddFile(cafe, L"c", 1);
+    fs.AddFile(0, L"r", 4096);
+    const int d = fs.AddDir(0, c.name, c.shortName, c.extra);
     if (c.unlistable)
         fs.MakeUnlistable(d);
-    fs.AddFile(d, "in", 8192);
-    const WalkCounts counts = Build();
+    fs.AddFile(d, L"in", 8192);
+    const WalkCounts counts = BuildDriveTree(table, fs, "M:\\", geometry4K);
+    EXPECT_EQ(fs.listedTwice, 0);
 
     ASSERT_EQ(table.Count(), 5);
-    EXPECT_EQ(std::string(At(4).DisplayName()), c.recordedAs);
-    EXPECT_EQ(std::string(At(4).name), std::string("M:\\") + c.recordedAs);
-    EXPECT_EQ(At(4).files, c.entered ? 1u : 0u);
-    EXPECT_EQ(At(4).clusters, c.entered ? 2u : 0u);
-    EXPECT_EQ(At(3).files, 1u) << "cafe is counted once";
-    EXPECT_EQ(At(1).files, c.entered ? 3u : 2u);
-    EXPECT_EQ(At(1).dirs, 2u);
-    EXPECT_EQ(At(1).clusters, 1u + 1u + 1u + (c.entered ? 2u : 0u) + 1u);
-    EXPECT_EQ(counts.notEntered, c.notEntered);
-    EXPECT_EQ(counts.unlistable, c.unlistableCount);
+    const Entry& e = table.At(4);
+    EXPECT_EQ(std::string(e.DisplayName()), c.recordedAs);
+    EXPECT_EQ(std::string(e.name), std::string("M:\\") + c.recordedAs);
+    EXPECT_EQ(e.files, c.entered ? 1u : 0u);
+    EXPECT_EQ(e.clusters, c.entered ? 2u : 0u);
+    EXPECT_EQ(table.At(3).files, 1u) << "cafe is counted once";
+    EXPECT_EQ(table.At(1).files, c.entered ? 3u : 2u);
+    EXPECT_EQ(table.At(1).dirs, 2u);
+    EXPECT_EQ(table.At(1).clusters, 1u + 1u + 1u + (c.entered ? 2u : 0u) + 1u);
+    EXPECT_EQ(counts.notEntered, !c.entered && !c.unlistable ? 1u : 0u);
+    EXPECT_EQ(counts.unlistable, c.unlistable ? 1u : 0u);
     EXPECT_EQ(counts.overlong, 0u);
-    for (int i = 0; i < table.Count(); ++i) {
-        const std::string path = At(i).name;
-        EXPECT_EQ(path.find("\\.\\"), std::string::npos) << path;
-        EXPECT_EQ(path.find("\\..\\"), std::string::npos) << path;
-    }
 }
 
-// The names a lister with best fit gives: U+00A5 as "\", e-acute as "e".
+// The wide walk opens every directory through its real name; the ANSI walk
+// (the 9x family) through the name shown, long or 8.3.
 INSTANTIATE_TEST_SUITE_P(
     Names, WalkName,
     testing::Values(
-        NameCase{"Plain", "dir", true, "", 0, false, false, "dir", true, 0, 0},
-        NameCase{"PlainWithShortName", "Program Files", true, "PROGRA~1", 0, false, false, "Program Files", true, 0, 0},
-        NameCase{"TrailByte5C", "表", true, "", 0, false, false, "表", true, 0, 0},
-        NameCase{"DotsInside", "a.b..c", true, "", 0, false, false, "a.b..c", true, 0, 0},
-        NameCase{"YenDotDotThroughShortName", "u\\..\\", false, "U__~1", 0, false, false, "U__~1", true, 0, 0},
-        NameCase{"YenDotDotWithoutShortName", "u\\..\\", false, "", 0, false, false, "u?..?", false, 1, 0},
-        NameCase{"BestFitCollision", "cafe", false, "CAFE~1", 0, false, false, "CAFE~1", true, 0, 0},
-        NameCase{"QuestionMark", "caf?", false, "CAF~1", 0, false, false, "CAF~1", true, 0, 0},
-        NameCase{"TrailingDot", "dot.", true, "DOT~1", 0, false, false, "DOT~1", true, 0, 0},
-        NameCase{"FourDots", "....", true, "", 0, false, false, "....", false, 1, 0},
-        NameCase{"TrailingSpace", "sp ", true, "SP~1", 0, false, false, "SP~1", true, 0, 0},
-        NameCase{"Star", "s*t", true, "ST~1", 0, false, false, "ST~1", true, 0, 0},
-        NameCase{"Pipe", "p|q", true, "PQ~1", 0, false, false, "PQ~1", true, 0, 0},
-        NameCase{"AngleBrackets", "lt<gt>", true, "LTGT~1", 0, false, false, "LTGT~1", true, 0, 0},
-        NameCase{"Quote", "quo\"te", true, "QUOTE~1", 0, false, false, "QUOTE~1", true, 0, 0},
-        NameCase{"Colon", "a:b", true, "AB~1", 0, false, false, "AB~1", true, 0, 0},
-        NameCase{"Tab", "a\tb", true, "AB~2", 0, false, false, "AB~2", true, 0, 0},
-        NameCase{"TabWithoutShortName", "a\tb", true, "", 0, false, false, "a\tb", false, 1, 0},
-        NameCase{"Slash", "a/b", true, "AB~3", 0, false, false, "AB~3", true, 0, 0},
-        NameCase{"BadShortName", "s*t", true, "S*T", 0, false, false, "s*t", false, 1, 0},
-        NameCase{"LinkNotEntered", "link", true, "", FILE_ATTRIBUTE_REPARSE_POINT, false, false, "link", false, 1, 0},
-        NameCase{"LongNameFailsShortNameLists", "longname", true, "LONGNA~1", 0, true, false, "LONGNA~1", true, 0, 0},
-        NameCase{"Unlistable", "locked", true, "", 0, false, true, "locked", false, 0, 1},
-        NameCase{"UnlistableWithShortName", "locked", true, "LOCKED~1", 0, false, true, "locked", false, 0, 1}),
+        NameCase{"Plain", true, L"dir", "", 0, false, "dir", true},
+        NameCase{"PlainWithShortName", true, L"Program Files", "PROGRA~1", 0, false, "Program Files", true},
+        NameCase{"TrailByte5C", true, L"\u8868", "", 0, false, "表", true},
+        NameCase{"DotsInside", true, L"a.b..c", "", 0, false, "a.b..c", true},
+        NameCase{"YenDotDot", true, L"u\u00a5..\u00a5", "U__~1", 0, false, "U__~1", true},
+        NameCase{"YenDotDotWithoutShortName", true, L"u\u00a5..\u00a5", "", 0, false, "u?..?", true},
+        NameCase{"AccentedShortNameOfATwin", true, L"caf\u00e9", "CAFE", 0, false, "CAFE", true},
+        NameCase{"AccentedWithoutShortName", true, L"caf\u00e9", "", 0, false, "caf?", true},
+        NameCase{"Hangul", true, L"\ud55c\uad6d", "", 0, false, "??", true},
+        NameCase{"TrailingDot", true, L"dot.", "DOT~1", 0, false, "DOT~1", true},
+        NameCase{"FourDots", true, L"....", "", 0, false, "....", true},
+        NameCase{"TrailingSpace", true, L"sp ", "SP~1", 0, false, "SP~1", true},
+        NameCase{"Star", true, L"s*t", "ST~1", 0, false, "ST~1", false},
+        NameCase{"Quote", true, L"quo\"te", "QUOTE~1", 0, false, "QUOTE~1", false},
+        NameCase{"Colon", true, L"a:b", "AB~1", 0, false, "AB~1", false},
+        NameCase{"Tab", true, L"a\tb", "", 0, false, "a\tb", false},
+        NameCase{"Backslash", true, L"a\\b", "AB~2", 0, false, "AB~2", false},
+        NameCase{"SlashWithoutShortName", true, L"\u8868/x", "", 0, false, "表?x", false},
+        NameCase{"BadShortName", true, L"s*t", "S*T", 0, false, "s*t", false},
+        NameCase{"LinkNotEntered", true, L"link", "", FILE_ATTRIBUTE_REPARSE_POINT, false, "link", false},
+        NameCase{"Unlistable", true, L"locked", "LOCKED~1", 0, true, "locked", false},
+        NameCase{"AnsiYenDotDot", false, L"u\u00a5..\u00a5", "U__~1", 0, false, "U__~1", true},
+        NameCase{"AnsiYenDotDotWithoutShortName", false, L"u\u00a5..\u00a5", "", 0, false, "u?..?", false},
+        NameCase{"AnsiStar", false, L"s*t", "ST~1", 0, false, "ST~1", true},
+        NameCase{"AnsiTrailingDot", false, L"dot.", "", 0, false, "dot.", false},
+        NameCase{"AnsiLink", false, L"link", "", FILE_ATTRIBUTE_REPARSE_POINT, false, "link", false}),
     test::ByLabel());
 
-TEST_F(Walk, TwoYenDotDotNamesEndAndCountEachFileOnce)
+// Trees that misled a walk trusting 8.3 names: each directory holds one file
+// of its own size (a distinct power of two), so the root's bytes tell which
+// directories were counted and how often.
+struct TreeCase {
+    const char* label;
+    void (*build)(MemoryLister& fs, std::vector<int>& counted);
+    std::uint32_t notEntered;
+};
+
+void Twins(MemoryLister& fs, std::vector<int>& counted)
 {
-    // Walked through the names a best-fit listing gives, each would lead
-    // back to the root, and from there again.
-    fs.AddFile(0, "f", 1);
-    const int a = fs.AddDir(0, "u\\..\\", false);
-    fs.AddFile(a, "g", 1);
-    const int b = fs.AddDir(0, "v\\..\\..\\", false);
-    fs.AddFile(b, "h", 1);
-    const int c = fs.AddDir(0, "w", true);
-    fs.AddDir(c, "x\\..\\..\\", false);
+    counted = {fs.AddDir(0, L"\u00c4", "_~~~~2TL"), fs.AddDir(0, L"\u00e4", "_~~~~2TL"),
+               fs.AddDir(0, L"\u00dcn\u00efc\u00f6d\u00e9", "_N_C~KMB"),
+               fs.AddDir(0, L"\u00dcN\u00cfC\u00d6D\u00c9", "_N_C~KMB")};
+}
+
+void NamedLikeAShortName(MemoryLister& fs, std::vector<int>& counted)
+{
+    counted = {fs.AddDir(0, L"\u00dcn\u00efc\u00f6d\u00e9", "_N_C~KMB"), fs.AddDir(0, L"_N_C~KMB")};
+}
+
+void ThousandSiblings(MemoryLister& fs, std::vector<int>& counted)
+{
+    // 8.3 names of a hash that repeats: 80 pairs share one.
+    const int series = fs.AddDir(0, L"photos");
+    counted.push_back(series);
+    for (int i = 0; i < 1000; ++i) {
+        wchar_t name[32];
+        std::swprintf(name, 32, L"Verylongname_\u00fc_%03d", i);
+        counted.push_back(fs.AddDir(series, name, "VERYLO~" + std::to_string(i % 920)));
+    }
+}
+
+void LinksToDotSharingAShortName(MemoryLister& fs, std::vector<int>& counted)
+{
+    for (const wchar_t* name : {L"\u00dcn\u00efc\u00f6d\u00e9", L"\u00c4rger"}) {
+        counted.push_back(fs.AddDir(0, name, "_N_C~KMB"));
+        fs.AddDir(0, name + std::wstring(L"-link"), "_N_C~KMB", FILE_ATTRIBUTE_REPARSE_POINT, 0);
+    }
+}
+
+void LinkToDotDotOutsideTheDrive(MemoryLister& fs, std::vector<int>& counted)
+{
+    // The root's parent in the model is the root; an outside directory
+    // stands in for what lies beyond the drive.
+    const int outside = fs.AddDir(0, L"outside");
+    fs.Last(0).attributes |= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_REPARSE_POINT;
+    const int d = fs.AddDir(0, L"\u00dcn\u00efc\u00f6d\u00e9", "_N_C~KMB");
+    fs.AddDir(d, L"\u00dcber", "_N_C~KMB", FILE_ATTRIBUTE_REPARSE_POINT, outside);
+    counted = {d};
+}
+
+void LinksShownAsPlainDirectories(MemoryLister& fs, std::vector<int>& counted)
+{
+    // A share whose links show as plain directories: to the root, and to a
+    // sibling already listed.
+    const int a = fs.AddDir(0, L"a");
+    fs.AddDir(a, L"root", "", 0, 0);
+    fs.AddDir(0, L"again", "", 0, a);
+    counted = {a};
+}
+
+void SwappedAfterListing(MemoryLister& fs, std::vector<int>& counted)
+{
+    // Listed as one directory, opened as another: the root, then a sibling.
+    const int a = fs.AddDir(0, L"a");
+    const int b = fs.AddDir(0, L"b");
+    fs.Last(0).listedAs = a;
+    fs.AddDir(0, L"c", "", 0, 0);
+    fs.Last(0).listedAs = b;
+    counted = {a};
+}
+
+class WalkTree : public Walk, public testing::WithParamInterface<TreeCase> {};
+
+TEST_P(WalkTree, ListsEveryDirectoryOnceAndNothingOffTheDrive)
+{
+    std::vector<int> counted;
+    GetParam().build(fs, counted);
+    std::set<int> seen(counted.begin(), counted.end());
+    std::uint64_t expected = 0;
+    for (int dir : seen) {
+        const std::uint64_t own = std::uint64_t{1} << (dir % 40) << 12;
+        fs.AddFile(dir, L"own", own);
+        expected += own;
+    }
     const WalkCounts counts = Build();
-    EXPECT_EQ(table.Count(), 3 + 4);
-    EXPECT_EQ(At(1).files, 1u);
-    EXPECT_EQ(counts.notEntered, 3u);
-    EXPECT_EQ(counts.dirsListed, 2u);
-    EXPECT_LT(fs.opens, 10);
+    EXPECT_EQ(At(1).bytes, expected);
+    EXPECT_EQ(At(1).files, seen.size());
+    EXPECT_EQ(fs.listed.size(), 1 + seen.size());
+    EXPECT_EQ(counts.notEntered, GetParam().notEntered);
+    EXPECT_EQ(counts.unlistable, 0u);
+    EXPECT_LT(fs.opens, 2000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Trees, WalkTree,
+                         testing::Values(TreeCase{"CaseTwins", Twins, 0},
+                                         TreeCase{"NamedLikeAShortName", NamedLikeAShortName, 0},
+                                         TreeCase{"ThousandSiblings", ThousandSiblings, 0},
+                                         TreeCase{"LinksToDotSharingAShortName", LinksToDotSharingAShortName, 2},
+                                         TreeCase{"LinkToDotDotOutsideTheDrive", LinkToDotDotOutsideTheDrive, 2},
+                                         TreeCase{"LinksShownAsPlainDirectories", LinksShownAsPlainDirectories, 2},
+                                         TreeCase{"SwappedAfterListing", SwappedAfterListing, 2}),
+                         test::ByLabel());
+
+TEST_F(Walk, UnlistableRootAndProgressThroughLongListings)
+{
+    fs.MakeUnlistable(0);
+    EXPECT_EQ(Build().unlistable, 1u);
+    EXPECT_EQ(At(1).files, 0u);
+
+    MemoryLister many;
+    fs = std::move(many);
+    for (int i = 0; i < 1000; ++i)
+        fs.AddFile(0, L"f" + std::to_wstring(i), 1);
+    progress.count = 0;
+    EXPECT_EQ(Build().files, 1000u);
+    EXPECT_GE(progress.count, 1 + 3) << "once a listing, and every 256 items";
 }
 
 TEST_F(Walk, DirectoryListingsInPreOrderWithSiblingLinks)
 {
     // Children in listing order, not sorted; "." and ".." never entries.
-    fs.AddDir(0, ".");
-    fs.AddDir(0, "..");
-    const int z = fs.AddDir(0, "Z");
-    fs.AddDir(z, "z1");
-    fs.AddDir(z, "z2");
-    fs.AddDir(0, "...", true, "");
-    fs.AddDir(0, "A");
+    fs.AddDir(0, L".");
+    fs.AddDir(0, L"..");
+    const int z = fs.AddDir(0, L"Z");
+    fs.AddDir(z, L"z1");
+    fs.AddDir(z, L"z2");
+    fs.AddDir(0, L"...");
+    fs.AddDir(0, L"A");
     const WalkCounts counts = Build();
     const char* expected[] = {"Z", "Z\\z1", "Z\\z2", "...", "A"};
     ASSERT_EQ(table.Count(), 3 + 5);
@@ -411,7 +612,7 @@ TEST_F(Walk, DirectoryListingsInPreOrderWithSiblingLinks)
     EXPECT_EQ(At(3).dirs, 2u);
     EXPECT_EQ(At(3).clusters, 2u);
     EXPECT_EQ(At(1).dirs, 5u);
-    EXPECT_EQ(counts.notEntered, 1u) << "a name of dots only is an entry, but has no plain form";
+    EXPECT_EQ(counts.notEntered, 0u) << "a name of dots only opens by its wide name";
 }
 
 struct ComponentCase {
@@ -435,6 +636,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ComponentCase{"EndsInSpace", "a ", false}, ComponentCase{"InnerSpace", "a b", true},
                     ComponentCase{"Backslash", "a\\b", false}, ComponentCase{"TrailByte5C", "表", true},
                     ComponentCase{"TrailByte5CThenDot", "予.", false},
+                    ComponentCase{"DotThenDoubleByte", "a.表", true},
                     ComponentCase{"TrailByte7C", "ポ", true},  // 0x83 0x7C: not a "|"
                     ComponentCase{"CutLeadByte", "a\x95", false}, ComponentCase{"Control", "a\x01", false},
                     ComponentCase{"Delete", "a\x7f", false}, ComponentCase{"HalfWidthKana", "ﾚﾃﾞｨ", true},

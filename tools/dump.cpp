@@ -4,10 +4,10 @@
 //
 //   voruta-dump [--unit kb|mb|kbmb] [--hide size,slack,counts,clusters] LETTER [HEIGHT [ROOT]]
 //
-// After the entries, one line skipped<TAB>notEntered<TAB>unlistable<TAB>overlong
+// After the entries, one line skipped<TAB>notEntered<TAB>unlistable<TAB>overlong<TAB>noRoom
 // counts the directories the walk appended but did not enter, those it could
-// not list, and the subdirectories it left out because their path would not
-// fit. With HEIGHT (the view's client height), every laid-out entry also gets
+// not list, and those it summed into an ancestor's entry because no path to
+// them fits an entry or the table could not grow. With HEIGHT (the view's client height), every laid-out entry also gets
 // a line label<TAB>index<TAB>text with its box label under the chosen settings
 // (line feeds as \n). Control characters in names are written as \xHH.
 //

@@ -60,8 +60,8 @@ std::string EntryLine(const EntryTable& table, std::int32_t index)
 std::string SkippedLine(const WalkCounts& counts)
 {
     char line[80];
-    std::snprintf(line, sizeof line, "skipped\t%" PRIu32 "\t%" PRIu32 "\t%" PRIu32 "\n", counts.notEntered,
-                  counts.unlistable, counts.overlong);
+    std::snprintf(line, sizeof line, "skipped\t%" PRIu32 "\t%" PRIu32 "\t%" PRIu32 "\t%" PRIu32 "\n",
+                  counts.notEntered, counts.unlistable, counts.overlong, counts.noRoom);
     return line;
 }
 

@@ -21,8 +21,8 @@ std::string VolumeLine(const CChartView& view, std::int32_t result);
 // <TAB>bytes<TAB>slack<TAB>column<TAB>top<TAB>bottom<TAB>name (entry 0: its display name)
 std::string EntryLine(const EntryTable& table, std::int32_t index);
 
-// skipped<TAB>notEntered<TAB>unlistable<TAB>overlong: what the walk could not
-// go into, as it counted it.
+// skipped<TAB>notEntered<TAB>unlistable<TAB>overlong<TAB>noRoom: what the walk
+// could not go into, or folded into an ancestor's entry, as it counted it.
 std::string SkippedLine(const WalkCounts& counts);
 
 // label<TAB>index<TAB>text, the entry's box label with line feeds as \n.
