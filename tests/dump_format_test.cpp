@@ -50,7 +50,7 @@ TEST(DumpFormat, SkippedLineInTheWalksOrder)
     EXPECT_EQ(dump::SkippedLine(counts), "skipped\t3\t5\t7\t11\n");
 }
 
-TEST(DumpFormat, LabelLineEscapesLineFeeds)
+TEST(DumpFormat, LabelLineEscapesLineFeedsAndShowsTheNameAsDrawn)
 {
     CChartView view;
     test::BuildTree(view.table, {{-1, 10, ""}, {0, 5, "D:\\"}, {0, 0, ""}, {1, 4, "D:\\A"}});
@@ -59,7 +59,7 @@ TEST(DumpFormat, LabelLineEscapesLineFeeds)
     view.showSlack = view.showCounts = 0;
     EXPECT_EQ(dump::LabelLine(view, 3), "label\t3\tA\\n\xE5\x8D\xA0 0MB\\nClst:4\\n\n");
     std::strcpy(view.table.At(3).name, "D:\\a\tb");
-    EXPECT_EQ(dump::LabelLine(view, 3), "label\t3\ta\\x09b\\n\xE5\x8D\xA0 0MB\\nClst:4\\n\n");
+    EXPECT_EQ(dump::LabelLine(view, 3), "label\t3\ta?b\\n\xE5\x8D\xA0 0MB\\nClst:4\\n\n");
 }
 
 TEST(DumpTool, HeightIsTheChartsClientHeightAndRootMustBeInTheTree)
@@ -71,7 +71,7 @@ TEST(DumpTool, HeightIsTheChartsClientHeightAndRootMustBeInTheTree)
     ASSERT_EQ(test::RunProgram(dump + " 300", out), 0) << out;
     // Entry 0 spans the whole client height: column 0, rows [0, 300).
     EXPECT_NE(out.find("\t0\t0\t300\t(Total)\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("\nskipped\t0\t0\t0\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\nskipped\t0\t0\t0\t0\n"), std::string::npos) << out;
     EXPECT_EQ(test::RunProgram(dump + " 300 4", out), 2) << "entries 0 to 3 only";
     EXPECT_EQ(test::RunProgram(dump + " 300 3", out), 0) << out;
 }

@@ -96,7 +96,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "A\n浪 0MB\n"},
         LabelCase{"LargeCountsStayUnsigned", MakeEntry("D:\\BIG", 0, 0, 3000000000u, 2147483648u, 4294967295u, 3), 3,
                   {ID_UNIT_KB, 0, 0, 1, 1, 4096}, "BIG\nFile:3000000000\nDir.:2147483648\nClst:4294967295\n"},
-        LabelCase{"AmpersandIsText", MakeEntry("D:\\R&D", 0, 0, 0, 0, 0, 3), 3, allOff, "R&D\n"}),
+        LabelCase{"AmpersandIsText", MakeEntry("D:\\R&D", 0, 0, 0, 0, 0, 3), 3, allOff, "R&D\n"},
+        LabelCase{"ControlCharactersShowAsQuestionMarks", MakeEntry("D:\\a\nb\x01表", 0, 0, 0, 0, 0, 3), 3, allOff,
+                  "a?b?表\n"}),
     test::ByLabel());
 
 }  // namespace

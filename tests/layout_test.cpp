@@ -365,7 +365,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TitleCase{"Directory", 3, "D:\\GAMES\\SAVE", "Voruta - D:\\GAMES\\SAVE\\"},
                     TitleCase{"TrailByte5C", 3, "D:\\表", "Voruta - D:\\表\\"},
                     TitleCase{"AlreadySeparated", 3, "D:\\GAMES\\", "Voruta - D:\\GAMES\\"},
-                    TitleCase{"NoSeparatorAfterSlashedRoot", 3, "D:\\", "Voruta - D:\\"}),
+                    TitleCase{"NoSeparatorAfterSlashedRoot", 3, "D:\\", "Voruta - D:\\"},
+                    TitleCase{"ControlCharacters", 3, "D:\\a\nb\tc\x7F", "Voruta - D:\\a?b?c?\\"}),
     test::ByLabel());
 
 TEST(Title, TrailByte5CIsNotASeparator)

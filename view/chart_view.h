@@ -20,6 +20,11 @@ inline constexpr int titleBytes = 9 + 259 + 1 + 1;
 // The font dialog may return a style name of up to 31 bytes.
 inline constexpr int styleNameBytes = 32;
 
+// Shows each control character of a name (possible on Linux file systems)
+// as "?", so that a line feed never starts a new label line. No byte below
+// 0x20 or 0x7F is part of a double-byte character in code page 932.
+void MaskControlCharacters(char* text) noexcept;
+
 // Builds the frame title for the entry shown in column 0 (0 the drive total,
 // 2 the unaccounted clusters, else a directory path ending in "\").
 CString ChartTitle(const EntryTable& table, std::int32_t rootIndex);

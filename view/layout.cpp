@@ -121,6 +121,15 @@ std::int32_t SaturatingTrunc(double value) noexcept
     return static_cast<std::int32_t>(value);
 }
 
+void MaskControlCharacters(char* text) noexcept
+{
+    for (; *text; ++text) {
+        const auto byte = static_cast<unsigned char>(*text);
+        if (byte < 0x20 || byte == 0x7F)
+            *text = '?';
+    }
+}
+
 CString ChartTitle(const EntryTable& table, std::int32_t rootIndex)
 {
     char title[titleBytes];
@@ -149,6 +158,7 @@ CString ChartTitle(const EntryTable& table, std::int32_t rootIndex)
             title[length + 1] = '\0';
         }
     }
+    MaskControlCharacters(title + prefix);
     return CString(title);
 }
 

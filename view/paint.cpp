@@ -3,6 +3,7 @@
 #include "view/chart_view.h"
 
 #include <cinttypes>
+#include <cstring>
 
 CString FormatByteCount(std::uint64_t bytes, std::uint32_t unitMode)
 {
@@ -22,8 +23,14 @@ CString FormatByteCount(std::uint64_t bytes, std::uint32_t unitMode)
 
 CString EntryLabel(const Entry& entry, std::int32_t index, const LabelOptions& options)
 {
+    char name[sizeof entry.name];
+    const char* shown = entry.DisplayName();
+    const std::size_t length = strnlen(shown, sizeof entry.name - 1 - static_cast<std::size_t>(shown - entry.name));
+    std::memcpy(name, shown, length);
+    name[length] = '\0';
+    MaskControlCharacters(name);
     CString label;
-    label.Format("%s\n", entry.DisplayName());
+    label.Format("%s\n", name);
     if (options.showSize) {
         label += index == totalEntry ? "総 " : "占 ";
         label += FormatByteCount(entry.bytes, options.unitMode);
