@@ -172,7 +172,7 @@ Win32DirectoryLister::Win32DirectoryLister() noexcept
 
 DirectoryLister::Handle Win32DirectoryLister::Open(const char* pattern)
 {
-    auto listing = std::make_unique<Listing>();
+    std::unique_ptr<Listing> listing(new Listing);  // the buffer is not zeroed
     listing->kind = Listing::Kind::ansi;
     std::memset(&listing->ansiData, 0, sizeof listing->ansiData);
     listing->handle = FindFirstFileA(pattern, &listing->ansiData);
@@ -196,7 +196,7 @@ DirectoryLister::Handle Win32DirectoryLister::OpenWide(const wchar_t* path, std:
                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (directory == INVALID_HANDLE_VALUE)
         return none;
-    auto listing = std::make_unique<Listing>();
+    std::unique_ptr<Listing> listing(new Listing);  // the buffer is not zeroed
     if (!byHandleEx) {
         // Before Vista: the wide find calls, with the identity from the handle.
         opened = IdFromHandle(directory, nullptr);

@@ -3,21 +3,61 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace {
 
 constexpr std::size_t pageBytes = 4096;
 constexpr std::size_t granuleBytes = 64 * 1024;     // VirtualAlloc reserves in 64 KiB units
-// Address space is cheap until committed: one reservation serves some 800,000
-// entries without ever moving them.
-constexpr std::size_t firstReservation = 256u << 20;
+// Address space is cheap until committed. The first reservation takes three
+// quarters of the largest free run of the address space, so that a table
+// grows to the size of the address space without ever needing a second
+// block beside the first; the last quarter and every other run stay for the
+// rest of the program. In a 64-bit process the run is capped.
+constexpr std::size_t leastFirstReservation = 256u << 20;
+constexpr std::size_t mostFirstReservation =
+    sizeof(void*) > 4 ? static_cast<std::size_t>(16ull << 30) : static_cast<std::size_t>(-1);
 
 std::size_t RoundUp(std::size_t n, std::size_t unit) noexcept
 {
     if (n > static_cast<std::size_t>(-1) - (unit - 1))
         return 0;
     return (n + unit - 1) / unit * unit;
+}
+
+std::size_t LargestFreeRun() noexcept
+{
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const auto end = reinterpret_cast<std::uintptr_t>(system.lpMaximumApplicationAddress);
+    std::uintptr_t at = reinterpret_cast<std::uintptr_t>(system.lpMinimumApplicationAddress);
+    std::size_t largest = 0;
+    MEMORY_BASIC_INFORMATION region;
+    while (at < end && VirtualQuery(reinterpret_cast<void*>(at), &region, sizeof region) == sizeof region) {
+        if (region.State == MEM_FREE && region.RegionSize > largest)
+            largest = region.RegionSize;
+        const std::uintptr_t next = reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
+        if (next <= at)
+            break;
+        at = next;
+    }
+    return largest;
+}
+
+// Reserves at least `want` bytes and up to `most`, as much as can be had.
+void* Reserve(std::size_t want, std::size_t most, std::size_t& size) noexcept
+{
+    want = RoundUp(want, granuleBytes);
+    if (want == 0)
+        return nullptr;
+    for (size = most / granuleBytes * granuleBytes; size > want; size = size / 2 / granuleBytes * granuleBytes) {
+        if (void* block = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS))
+            return block;
+    }
+    size = want;
+    return VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS);
 }
 
 }  // namespace
@@ -41,16 +81,18 @@ bool CReservedBlock::Grow(std::size_t bytes, std::size_t liveBytes) noexcept
         return true;
     }
 
-    // The reservation is too small: take a larger one and move the live bytes.
-    std::size_t size = reserved ? reserved : firstReservation;
-    while (size < want && size <= (static_cast<std::size_t>(-1) >> 1))
-        size *= 2;
-    size = RoundUp(size < want ? want : size, granuleBytes);
-    void* fresh = size ? VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS) : nullptr;
-    if (!fresh && size > want) {
-        // Address space is scarce in a 32-bit process: settle for what is needed.
-        size = RoundUp(want, granuleBytes);
-        fresh = size ? VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS) : nullptr;
+    // The reservation is too small: take a larger one and move the live
+    // bytes (only where the first one could not be had large enough).
+    std::size_t size = 0;
+    void* fresh = nullptr;
+    if (!base) {
+        std::size_t most = LargestFreeRun() / 4 * 3;
+        most = std::min(std::max(most, leastFirstReservation), std::min(mostFirstReservation, limit));
+        fresh = Reserve(want, most, size);
+    } else if (reserved <= (static_cast<std::size_t>(-1) >> 1)) {
+        fresh = Reserve(want, std::max(reserved * 2, want), size);
+    } else {
+        fresh = Reserve(want, want, size);
     }
     if (!fresh)
         return false;

@@ -4,10 +4,11 @@
 #include <cstddef>
 
 // A block of address space that is reserved once and committed page by page
-// as it is asked to hold more. Growing inside the reservation never moves the
-// bytes already held; only when the reservation itself is too small is a new
-// one (at least twice as large) taken and the live bytes copied over, so the
-// total copying stays linear in the final size. Committed pages read as zero.
+// as it is asked to hold more. The first reservation is most of the largest
+// free run of the address space, so growing never moves the bytes already
+// held and never needs two large blocks at once; only where that could not
+// be had is a new reservation (up to twice as large) taken and the live bytes
+// copied over. Committed pages read as zero.
 class CReservedBlock final {
 public:
     CReservedBlock() noexcept = default;
