@@ -20,18 +20,25 @@ struct OpenParent {
 };
 
 // The child's bottom, measured from the parent's top on the running sum,
-// exactly as LayoutNode computes it.
+// exactly as LayoutNode computes it: the top plus the truncated product,
+// saturated to the signed 32-bit range. The addition is checked in 32 bits;
+// a 32-bit build pays dearly for 64-bit arithmetic in this loop.
 std::int32_t ChildBottom(std::int32_t top, std::uint32_t sum, double scale) noexcept
 {
-    const std::int64_t end = std::int64_t{top} + SaturatingTrunc(static_cast<double>(sum) * scale);
-    return end > INT32_MAX ? INT32_MAX : end < INT32_MIN ? INT32_MIN : static_cast<std::int32_t>(end);
+    const std::int32_t offset = SaturatingTrunc(static_cast<double>(sum) * scale);
+    std::int32_t end;
+    if (__builtin_add_overflow(top, offset, &end))
+        return offset > 0 ? INT32_MAX : INT32_MIN;
+    return end;
 }
 
 double Scale(std::int32_t top, std::int32_t bottom, std::uint32_t clusters) noexcept
 {
     // Pixels per cluster. A box with no clusters has no children, so an
-    // infinite or NaN scale is never used (exceptions are masked).
-    return static_cast<double>(static_cast<std::int64_t>(bottom) - top) / static_cast<double>(clusters);
+    // infinite or NaN scale is never used (exceptions are masked). The
+    // height is exact as a difference of doubles (below 2^33), and needs no
+    // 64-bit integer, which a 32-bit build converts through the x87 unit.
+    return (static_cast<double>(bottom) - static_cast<double>(top)) / static_cast<double>(clusters);
 }
 
 // The whole layout in one pass in index order, for a table whose shown
