@@ -64,9 +64,10 @@ TEST(DumpFormat, LabelLineEscapesLineFeedsAndShowsTheNameAsDrawn)
 
 TEST(DumpTool, HeightIsTheChartsClientHeightAndRootMustBeInTheTree)
 {
-    test::ScratchDrive drive("mkdir A && truncate -s 4096 A/f");
+    test::ScratchDrive drive("mkdir 表 && truncate -s 4096 表/f");
     ASSERT_TRUE(drive.Letter());
-    const std::string dump = "\"" + test::BuiltProgram("voruta-dump.exe") + "\" " + std::string(1, drive.Letter());
+    const std::string letter(1, drive.Letter());
+    const std::string dump = "\"" + test::BuiltProgram("voruta-dump.exe") + "\" " + letter;
     std::string out;
     ASSERT_EQ(test::RunProgram(dump + " 300", out), 0) << out;
     // Entry 0 spans the whole client height: column 0, rows [0, 300).
@@ -74,6 +75,8 @@ TEST(DumpTool, HeightIsTheChartsClientHeightAndRootMustBeInTheTree)
     EXPECT_NE(out.find("\nskipped\t0\t0\t0\t0\n"), std::string::npos) << out;
     EXPECT_EQ(test::RunProgram(dump + " 300 4", out), 2) << "entries 0 to 3 only";
     EXPECT_EQ(test::RunProgram(dump + " 300 3", out), 0) << out;
+    // The title as UTF-8, like every name.
+    EXPECT_NE(out.find("\ntitle\tVoruta - " + letter + ":\\\xE8\xA1\xA8\\\n"), std::string::npos) << out;
 }
 
 }  // namespace

@@ -215,11 +215,33 @@ std::vector<Node> GeneratedTree(int wanted, unsigned seed, bool preOrder)
     return nodes;
 }
 
+enum class Shape {
+    preOrder,          // as a scan builds it: laid out in one pass
+    breadthFirst,
+    reversedSiblings,  // every sibling list against index order
+    mislinked,         // one entry's parent field names an entry never open
+};
+
 struct LargeCase {
     const char* label;
-    bool preOrder;
+    Shape shape;
     int height;
 };
+
+// Links every parent's children in the reverse of index order.
+void ReverseSiblings(EntryTable& table)
+{
+    std::vector<std::int32_t> first(static_cast<std::size_t>(table.Count()), -1);
+    for (std::int32_t i = 0; i < table.Count(); ++i) {
+        Entry& e = table.At(i);
+        if (e.parent >= 0) {
+            e.nextSibling = first[static_cast<std::size_t>(e.parent)];
+            first[static_cast<std::size_t>(e.parent)] = i;
+        }
+    }
+    for (std::int32_t i = 0; i < table.Count(); ++i)
+        table.At(i).firstChild = first[static_cast<std::size_t>(i)];
+}
 
 class LayoutLarge : public testing::TestWithParam<LargeCase> {};
 
@@ -227,13 +249,25 @@ TEST_P(LayoutLarge, EveryEntryAsTheRecursionGivesIt)
 {
     ViewHost host(GetParam().height);
     CChartView& view = host.View();
-    test::BuildTree(view.table, GeneratedTree(20000, 20261207, GetParam().preOrder));
+    const Shape shape = GetParam().shape;
+    test::BuildTree(view.table, GeneratedTree(20000, 20261207, shape != Shape::breadthFirst));
     const int count = view.table.Count();
-    for (int root : {0, 1, 2, count / 3, count - 1}) {
+    if (shape == Shape::reversedSiblings)
+        ReverseSiblings(view.table);
+    // The last entry, a last child, names an entry that is never open:
+    // its parent waits for it to the end of the table.
+    if (shape == Shape::mislinked)
+        view.table.At(count - 1).parent = 2;
+    // A subtree early in the table, laid out after the whole: what lies
+    // after it must be reset too, however it is laid out.
+    int early = 3;
+    while (view.table.At(early).firstChild < 0)
+        ++early;
+    for (int root : {0, early, 1, 2, count / 3, count - 1}) {
         view.rootIndex = root;
         view.Relayout();
         if (root <= 1) {
-            EXPECT_EQ(view.layoutInTreeOrder, GetParam().preOrder) << "the one-pass layout takes the scanned shape only";
+            EXPECT_EQ(view.layoutInTreeOrder, shape == Shape::preOrder) << "the one-pass layout takes the scanned shape only";
         }
         std::vector<Span> expected(static_cast<std::size_t>(count), Span{-1, 0, 0});
         RECT client;
@@ -251,9 +285,12 @@ TEST_P(LayoutLarge, EveryEntryAsTheRecursionGivesIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, LayoutLarge,
-                         testing::Values(LargeCase{"PreOrder", true, 768}, LargeCase{"PreOrderTall", true, 100000},
-                                         LargeCase{"PreOrderFlat", true, 0},
-                                         LargeCase{"BreadthFirst", false, 768}),
+                         testing::Values(LargeCase{"PreOrder", Shape::preOrder, 768},
+                                         LargeCase{"PreOrderTall", Shape::preOrder, 100000},
+                                         LargeCase{"PreOrderFlat", Shape::preOrder, 0},
+                                         LargeCase{"BreadthFirst", Shape::breadthFirst, 768},
+                                         LargeCase{"ReversedSiblings", Shape::reversedSiblings, 768},
+                                         LargeCase{"Mislinked", Shape::mislinked, 768}),
                          test::ByLabel());
 
 TEST(LayoutLarge, PaintSkippingHiddenSubtreesDrawsTheSamePicture)

@@ -175,13 +175,16 @@ TEST_F(ViewPaint, EmptyViewBeforeAnyScan)
 TEST_F(ViewPaint, BoxesFramesStripsAndBackground)
 {
     CChartView& view = host.View();
-    // Column 1 holds boxes 0, 1, 2, 3 and 50 pixels high, then empty room.
-    test::BuildTree(view.table, {{-1, 200, "(Total)"}, {0, 0, "D:\\Z"}, {0, 1, "D:\\O"}, {0, 2, "D:\\T"},
-                                 {0, 3, "D:\\H"}, {0, 50, "D:\\F"}});
+    // Column 1 holds boxes 0, 1, 2, 3 and 50 pixels high, then empty room;
+    // the 1-pixel box has a 1-pixel child in column 2, and that one a
+    // 1-pixel child in column 3, which the window shows in part.
+    test::BuildTree(view.table, {{-1, 200, "(Total)"}, {0, 0, "D:\\Z"}, {0, 1, "D:\\O"}, {2, 1, "D:\\O\\P"},
+                                 {3, 1, "D:\\O\\P\\Q"}, {0, 2, "D:\\T"}, {0, 3, "D:\\H"}, {0, 50, "D:\\F"}});
     view.rootIndex = 0;
     view.Relayout();
-    ASSERT_EQ(view.table.At(5).top, 6);
-    ASSERT_EQ(view.table.At(5).bottom, 56);
+    ASSERT_TRUE(view.layoutInTreeOrder);
+    ASSERT_EQ(view.table.At(7).top, 6);
+    ASSERT_EQ(view.table.At(7).bottom, 56);
     view.showSize = view.showSlack = view.showCounts = view.showClusters = 0;
     Grab();
 
@@ -192,8 +195,9 @@ TEST_F(ViewPaint, BoxesFramesStripsAndBackground)
     EXPECT_EQ(At(99, 100), colors.dark);
     EXPECT_EQ(At(50, 199), colors.dark);
     EXPECT_EQ(At(90, 190), colors.face);
-    // Column 1: the 1-pixel box is a face strip across the column.
-    for (int x = 100; x < 200; ++x)
+    // Columns 1 to 3: each 1-pixel box is a face strip across its column,
+    // to the window's right edge in the last.
+    for (int x = 100; x < 350; ++x)
         ASSERT_EQ(At(x, 0), colors.face) << "x " << x;
     // The 2-pixel box at rows 1 and 2 is a bare frame.
     EXPECT_EQ(At(100, 1), colors.light);
