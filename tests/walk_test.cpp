@@ -573,6 +573,31 @@ INSTANTIATE_TEST_SUITE_P(Trees, WalkTree,
                                          TreeCase{"SwappedAfterListing", SwappedAfterListing, 2}),
                          test::ByLabel());
 
+TEST_F(Walk, FullTableFoldsTheRestIntoTheEntriesThereAre)
+{
+    // Room for 128 directories; the drive has 1440, each with a 1-byte file.
+    table.Storage().SetLimit(200 * sizeof(Entry));
+    for (int a = 0; a < 10; ++a) {
+        const int top = fs.AddDir(0, L"a" + std::to_wstring(a));
+        fs.AddFile(top, L"f", 1);
+        for (int b = 0; b < 13; ++b) {
+            const int mid = fs.AddDir(top, L"b" + std::to_wstring(b));
+            fs.AddFile(mid, L"f", 1);
+            for (int c = 0; c < 10; ++c)
+                fs.AddFile(fs.AddDir(mid, L"c" + std::to_wstring(c)), L"f", 1);
+        }
+    }
+    const WalkCounts counts = Build();
+    EXPECT_EQ(table.Count(), 3 + 128);
+    EXPECT_EQ(counts.noRoom, 1440u - 128u);
+    EXPECT_EQ(counts.overlong, 0u);
+    EXPECT_EQ(At(1).files, 1440u);
+    EXPECT_EQ(At(1).dirs, 1440u);
+    EXPECT_EQ(At(1).clusters, 1440u + 1440u);
+    EXPECT_EQ(At(1).bytes, 1440u);
+    EXPECT_EQ(fs.listed.size(), 1u + 1440u) << "the folded directories are listed too";
+}
+
 TEST_F(Walk, UnlistableRootAndProgressThroughLongListings)
 {
     fs.MakeUnlistable(0);
