@@ -146,8 +146,8 @@ private:
 };
 
 DriveWalk::DriveWalk(EntryTable& table_, DirectoryLister& lister_, const ClusterGeometry& geometry_,
-                     ScanProgress* progress_)
-    : table(table_), lister(lister_), geometry(geometry_), progress(progress_), listed(std::make_unique<IdSet>()),
+                     ScanProgress* progress_, RealNames* realNames_)
+    : table(table_), lister(lister_), geometry(geometry_), progress(progress_), realNames(realNames_), listed(std::make_unique<IdSet>()),
       item(std::make_unique<ListedItem>())
 {
 }
@@ -285,6 +285,11 @@ void DriveWalk::AddSubdirectory(Subdirectory& sub)
     Frame child;
     child.shortComponent = shortPlain ? sub.shortName : shown;
     child.index = AppendEntry(frames.back(), sub, shown.c_str());
+    // The name shown may be an 8.3 name, a spelling with "?" or, where the
+    // path did not fit, the 8.3 name of a name the code page carries.
+    if (child.index >= 0 && realNames && !sub.wideName.empty() &&
+        (!sub.exact || sub.name != table.At(child.index).DisplayName()))
+        realNames->Add(child.index, sub.wideName.data(), sub.wideName.size());
     if (child.index < 0) {
         child.fold = frames.back().fold != Fold::none ? frames.back().fold : tableFull ? Fold::noRoom : Fold::overlong;
         ++(child.fold == Fold::noRoom ? counts.noRoom : counts.overlong);
@@ -416,8 +421,10 @@ void DriveWalk::AddFile(Sums& sums, const ListedItem& found) noexcept
 }
 
 WalkCounts BuildDriveTree(EntryTable& table, DirectoryLister& lister, const char* rootPath,
-                          const ClusterGeometry& geometry, ScanProgress* progress)
+                          const ClusterGeometry& geometry, ScanProgress* progress, RealNames* realNames)
 {
+    if (realNames)
+        realNames->Clear();
     const std::uint32_t c = geometry.clusterBytes;
     const std::uint32_t f = geometry.freeClusters;
     const std::uint32_t t = geometry.totalClusters;
@@ -438,7 +445,7 @@ WalkCounts BuildDriveTree(EntryTable& table, DirectoryLister& lister, const char
     std::memcpy(root.name, rootPath, 4);
     root.parent = totalEntry;
 
-    DriveWalk walk(table, lister, geometry, progress);
+    DriveWalk walk(table, lister, geometry, progress, realNames);
     walk.Walk(rootDirEntry);
 
     Entry& scannedRoot = table.At(rootDirEntry);

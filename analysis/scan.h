@@ -4,6 +4,7 @@
 
 #include "analysis/entry.h"
 #include "analysis/listing.h"
+#include "analysis/names.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -58,8 +59,10 @@ bool IsPlainWideComponent(const wchar_t* name, std::size_t length) noexcept;
 // wide path and recognised by its file id.
 class DriveWalk {
 public:
+    // With `realNames`, the real name of every entry whose shown name is not
+    // it is noted there (wide listers only).
     DriveWalk(EntryTable& table, DirectoryLister& lister, const ClusterGeometry& geometry,
-              ScanProgress* progress = nullptr);
+              ScanProgress* progress = nullptr, RealNames* realNames = nullptr);
     ~DriveWalk();
     DriveWalk(const DriveWalk&) = delete;
     DriveWalk& operator=(const DriveWalk&) = delete;
@@ -89,6 +92,7 @@ private:
     DirectoryLister& lister;
     ClusterGeometry geometry;
     ScanProgress* progress;
+    RealNames* realNames;
     WalkCounts counts;
     std::vector<Frame> frames;
     std::wstring widePath;
@@ -99,6 +103,8 @@ private:
 
 // Builds the whole drive: the fixed entries 0 (the volume) and 1 (the root
 // `rootPath`, "X:\"), the walk, and entry 2 for the clusters in use that the
-// walk did not find. The table is reset first; its storage is reused.
+// walk did not find. The table and `realNames` are reset first; the table's
+// storage is reused.
 WalkCounts BuildDriveTree(EntryTable& table, DirectoryLister& lister, const char* rootPath,
-                          const ClusterGeometry& geometry, ScanProgress* progress = nullptr);
+                          const ClusterGeometry& geometry, ScanProgress* progress = nullptr,
+                          RealNames* realNames = nullptr);

@@ -26,6 +26,10 @@ public:
     {
         return ::DrawTextA(hdc, text, length, rect, format);
     }
+    int DrawText(const wchar_t* text, int length, RECT* rect, UINT format) noexcept
+    {
+        return ::DrawTextW(hdc, text, length, rect, format);
+    }
     BOOL BitBlt(int x, int y, int width, int height, const CDC& source, int sx, int sy, DWORD rop) noexcept
     {
         return ::BitBlt(hdc, x, y, width, height, source.hdc, sx, sy, rop);

@@ -29,13 +29,18 @@ TEST(DumpFormat, EntryLinesWithPathsInUtf8)
     table.At(3).bytes = 5368709121ull;
     table.At(3).slack = 32767;
     table.At(3).files = 2;
-    EXPECT_EQ(dump::EntryLine(table, 0), "entry\t0\t-1\t-1\t1\t4\t10\t0\t0\t0\t0\t-1\t0\t0\t(Total)\n");
+    EXPECT_EQ(dump::EntryLine(table, 0), "entry\t0\t-1\t-1\t1\t4\t10\t0\t0\t0\t0\t-1\t0\t0\t(Total)\t\n");
     EXPECT_EQ(dump::EntryLine(table, 3),
-              "entry\t3\t1\t-1\t-1\t3\t4\t2\t0\t5368709121\t32767\t-1\t0\t0\tD:\\\xE8\xA1\xA8\n");
+              "entry\t3\t1\t-1\t-1\t3\t4\t2\t0\t5368709121\t32767\t-1\t0\t0\tD:\\\xE8\xA1\xA8\t\n");
     // A name with a tab, a line break or another control character stays one field.
     std::strcpy(table.At(3).name, "D:\\a\tb\nc\x01\x7f\\d");
     EXPECT_EQ(dump::EntryLine(table, 3),
-              "entry\t3\t1\t-1\t-1\t3\t4\t2\t0\t5368709121\t32767\t-1\t0\t0\tD:\\a\\x09b\\x0Ac\\x01\\x7F\\d\n");
+              "entry\t3\t1\t-1\t-1\t3\t4\t2\t0\t5368709121\t32767\t-1\t0\t0\tD:\\a\\x09b\\x0Ac\\x01\\x7F\\d\t\n");
+    // The name as spelled on disk, where it differs, in the last field.
+    RealNames names;
+    names.Add(3, L"caf\u00e9\t", 5);
+    const std::string plain = dump::EntryLine(table, 3);
+    EXPECT_EQ(dump::EntryLine(table, 3, &names), plain.substr(0, plain.size() - 1) + "caf\xC3\xA9\\x09\n");
 }
 
 TEST(DumpFormat, SkippedLineInTheWalksOrder)

@@ -284,6 +284,96 @@ TEST_F(Scan, OverlongPathsAreNeverWrittenPastTheField)
     EXPECT_EQ(At(1).files, 3u + 90u) << "every file of the drive";
 }
 
+// Names as spelled on disk in the title and in the name line of the box.
+struct ShownNameCase {
+    const char* label;
+    const wchar_t* path;  // below the root, "/" between names; the last is shown
+};
+
+class ScanShownName : public Scan, public testing::WithParamInterface<ShownNameCase> {};
+
+TEST_P(ScanShownName, TitleAndBoxSpellTheNameAsOnDisk)
+{
+    const std::wstring path = GetParam().path;
+    std::string octal;
+    const int n = WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, utf8.data(), n, nullptr, nullptr);
+    for (unsigned char c : utf8.substr(0, utf8.size() - 1)) {
+        char code[8];
+        std::snprintf(code, sizeof code, "\\%03o", c);
+        octal += code;
+    }
+    ScratchDrive drive("mkdir -p \"$(printf '" + octal + "')\"");
+    ASSERT_TRUE(drive.Letter());
+    ViewHost shownHost(120, 300, *api);
+    shownHost.Show();
+    CChartView& view = shownHost.View();
+    view.showSize = view.showSlack = view.showCounts = view.showClusters = 0;
+    ASSERT_EQ(view.ScanDrive(drive.Letter()), 1);
+    view.rootIndex = view.table.Count() - 1;
+    view.Relayout();
+
+    std::wstring expected = path;
+    for (wchar_t& c : expected)
+        c = c == L'/' ? L'\\' : c;
+    expected = L"Voruta - " + std::wstring(1, static_cast<wchar_t>(drive.Letter())) + L":\\" + expected + L"\\";
+    wchar_t title[512] = {};
+    DefWindowProcW(shownHost.Frame(), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(title));
+    EXPECT_EQ(std::wstring(title), expected);
+
+    // The box of column 0 inside its frame against the name drawn here.
+    int width = 0, height = 0;
+    view.Redraw();
+    const std::vector<COLORREF> shown = shownHost.Capture(width, height);
+    const int w = view.columnWidth - 2, h = height - 2;
+    const std::wstring name = expected.substr(expected.rfind(L'\\', expected.size() - 2) + 1,
+                                              expected.size() - 2 - expected.rfind(L'\\', expected.size() - 2));
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC screen = GetDC(view);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ oldBitmap = SelectObject(memory, dib);
+    HFONT font = CreateFontIndirectA(&view.logFont);
+    HGDIOBJ oldFont = SelectObject(memory, font);
+    RECT cell{0, 0, w, h};
+    HBRUSH face = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+    FillRect(memory, &cell, face);
+    SetTextColor(memory, GetSysColor(COLOR_BTNTEXT));
+    SetBkMode(memory, TRANSPARENT);
+    DrawTextW(memory, name.c_str(), static_cast<int>(name.size()), &cell, DT_NOPREFIX);
+    GdiFlush();
+    int differ = 0, ink = 0;
+    const auto* drawn = static_cast<const std::uint32_t*>(bits);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t p = drawn[static_cast<std::size_t>(y) * w + x];
+            const COLORREF mine = RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+            differ += mine != shown[static_cast<std::size_t>(y + 1) * width + x + 1];
+            ink += mine != GetSysColor(COLOR_BTNFACE);
+        }
+    }
+    SelectObject(memory, oldFont);
+    SelectObject(memory, oldBitmap);
+    DeleteObject(font);
+    DeleteObject(face);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(view, screen);
+    EXPECT_GT(ink, 0) << "the name draws something";
+    EXPECT_EQ(differ, 0) << "the box's name line is the name as spelled on disk";
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ScanShownName,
+                         testing::Values(ShownNameCase{"Exact", L"\u8868"}, ShownNameCase{"Accented", L"caf\u00e9"},
+                                         ShownNameCase{"Hangul", L"\ud55c\uad6d"},
+                                         ShownNameCase{"Emoji", L"\xd83d\xde00"}, ShownNameCase{"Dots", L"..."},
+                                         ShownNameCase{"ThroughAnInexactParent",
+                                                       L"\u00dcn\u00efc\u00f6d\u00e9/\u8868/caf\u00e9"}),
+                         test::ByLabel());
+
 struct UnaccountedCase {
     const char* label;
     const char* size;

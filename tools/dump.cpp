@@ -7,9 +7,11 @@
 // After the entries, one line skipped<TAB>notEntered<TAB>unlistable<TAB>overlong<TAB>noRoom
 // counts the directories the walk appended but did not enter, those it could
 // not list, and those it summed into an ancestor's entry because no path to
-// them fits an entry or the table could not grow. With HEIGHT (the view's client height), every laid-out entry also gets
-// a line label<TAB>index<TAB>text with its box label under the chosen settings
-// (line feeds as \n). Control characters in names are written as \xHH.
+// them fits an entry or the table could not grow. Each entry line ends in the
+// name as spelled on disk where the entry's name differs from it. With HEIGHT
+// (the view's client height), every laid-out entry also gets a line
+// label<TAB>index<TAB>text with its box label under the chosen settings (line
+// feeds as \n). Control characters in names are written as \xHH.
 //
 // Exit status: 0 after a successful scan, 1 when the volume query failed,
 // 2 for bad arguments.
@@ -105,10 +107,12 @@ public:
     HiddenHost(const HiddenHost&) = delete;
     HiddenHost& operator=(const HiddenHost&) = delete;
 
-    std::string Title() const
+    // The title as the frame holds it: wide, since a name the code page
+    // cannot carry is set there as such.
+    std::wstring Title() const
     {
-        char text[titleBytes + 16] = {};
-        GetWindowTextA(frame, text, sizeof text);
+        wchar_t text[titleBytes + 16] = {};
+        DefWindowProcW(frame, WM_GETTEXT, titleBytes + 16, reinterpret_cast<LPARAM>(text));
         return text;
     }
     bool Ok() const { return frame != nullptr; }
@@ -170,13 +174,13 @@ int main(int argc, char** argv)
         view.Relayout();
     }
     for (std::int32_t i = 0; i < view.table.Count(); ++i)
-        std::fputs(dump::EntryLine(view.table, i).c_str(), stdout);
+        std::fputs(dump::EntryLine(view.table, i, &view.realNames).c_str(), stdout);
     std::fputs(dump::SkippedLine(view.scanCounts).c_str(), stdout);
     if (host) {
         for (std::int32_t i = 0; i < view.table.Count(); ++i)
             if (view.table.At(i).column >= 0)
                 std::fputs(dump::LabelLine(view, i).c_str(), stdout);
-        std::printf("title\t%s\n", dump::EscapedName(host->Title()).c_str());
+        std::printf("title\t%s\n", dump::EscapedWide(host->Title().c_str()).c_str());
     }
     return 0;
 }

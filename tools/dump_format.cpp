@@ -19,10 +19,13 @@ std::string Utf8(const std::string& text)
     return out;
 }
 
-std::string EscapedName(const std::string& text)
+namespace {
+
+// UTF-8 with every control character written as \xHH.
+std::string EscapedUtf8(const std::string& utf8)
 {
     std::string out;
-    for (char c : Utf8(text)) {
+    for (char c : utf8) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F) {
             char escape[5];
@@ -35,6 +38,22 @@ std::string EscapedName(const std::string& text)
     return out;
 }
 
+}  // namespace
+
+std::string EscapedName(const std::string& text)
+{
+    return EscapedUtf8(Utf8(text));
+}
+
+std::string EscapedWide(const wchar_t* text)
+{
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(length > 0 ? length : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), length, nullptr, nullptr);
+    utf8.resize(std::strlen(utf8.c_str()));
+    return EscapedUtf8(utf8);
+}
+
 std::string VolumeLine(const CChartView& view, std::int32_t result)
 {
     char line[160];
@@ -44,7 +63,7 @@ std::string VolumeLine(const CChartView& view, std::int32_t result)
     return line;
 }
 
-std::string EntryLine(const EntryTable& table, std::int32_t index)
+std::string EntryLine(const EntryTable& table, std::int32_t index, const RealNames* names)
 {
     const Entry& e = table.At(index);
     const char* name = index == totalEntry ? e.DisplayName() : e.name;
@@ -54,7 +73,8 @@ std::string EntryLine(const EntryTable& table, std::int32_t index)
                   "\t%" PRIu32 "\t%" PRIu64 "\t%" PRIu64 "\t%" PRId32 "\t%" PRId32 "\t%" PRId32 "\t",
                   index, e.parent, e.nextSibling, e.firstChild, e.nameOffset, e.clusters, e.files, e.dirs, e.bytes,
                   e.slack, e.column, e.top, e.bottom);
-    return line + EscapedName(std::string(name, strnlen(name, 259))) + "\n";
+    const wchar_t* real = names ? names->Find(index) : nullptr;
+    return line + EscapedName(std::string(name, strnlen(name, 259))) + "\t" + (real ? EscapedWide(real) : "") + "\n";
 }
 
 std::string SkippedLine(const WalkCounts& counts)

@@ -13,13 +13,16 @@ std::string Utf8(const std::string& text);
 // A name as UTF-8 with every control character (tab and line breaks too)
 // written as \xHH, so that no name breaks a line or adds a field.
 std::string EscapedName(const std::string& text);
+// The same for wide text.
+std::string EscapedWide(const wchar_t* text);
 
 // volume<TAB>rootPath<TAB>clusterBytes<TAB>clustersPer4G<TAB>freeClusters<TAB>totalClusters<TAB>result
 std::string VolumeLine(const CChartView& view, std::int32_t result);
 
 // entry<TAB>index<TAB>parent<TAB>nextSibling<TAB>firstChild<TAB>nameOffset<TAB>clusters<TAB>files<TAB>dirs
-// <TAB>bytes<TAB>slack<TAB>column<TAB>top<TAB>bottom<TAB>name (entry 0: its display name)
-std::string EntryLine(const EntryTable& table, std::int32_t index);
+// <TAB>bytes<TAB>slack<TAB>column<TAB>top<TAB>bottom<TAB>name (entry 0: its display name)<TAB>realName
+// (the name as spelled on disk, where the entry's name differs from it; else empty)
+std::string EntryLine(const EntryTable& table, std::int32_t index, const RealNames* names = nullptr);
 
 // skipped<TAB>notEntered<TAB>unlistable<TAB>overlong<TAB>noRoom: what the walk
 // could not go into, or folded into an ancestor's entry, as it counted it.

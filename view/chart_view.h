@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 // Bytes of the window title: "Voruta - ", a path of up to 259 bytes, one
 // separator and the terminator.
@@ -28,6 +29,10 @@ void MaskControlCharacters(char* text) noexcept;
 // Builds the frame title for the entry shown in column 0 (0 the drive total,
 // 2 the unaccounted clusters, else a directory path ending in "\").
 CString ChartTitle(const EntryTable& table, std::int32_t rootIndex);
+
+// The title with every component of the shown directory's path spelled as
+// on disk; empty when ChartTitle already spells each so.
+std::wstring RealChartTitle(const EntryTable& table, const RealNames& names, std::int32_t rootIndex);
 
 // Truncates toward zero into the signed 32-bit range, saturating beyond it;
 // NaN gives 0.
@@ -122,6 +127,8 @@ public:
     // What the last scan could not walk into (links, unusable names,
     // unlistable directories, over-long paths).
     WalkCounts scanCounts;
+    // The real names of the entries whose name shows them otherwise.
+    RealNames realNames;
 
     // Where the drive dialog learns the drives present; tests replace it.
     const DriveApi* driveApi;

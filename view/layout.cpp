@@ -169,6 +169,39 @@ CString ChartTitle(const EntryTable& table, std::int32_t rootIndex)
     return CString(title);
 }
 
+std::wstring RealChartTitle(const EntryTable& table, const RealNames& names, std::int32_t rootIndex)
+{
+    if (rootIndex <= unaccountedEntry || rootIndex >= table.Count() || names.Count() == 0)
+        return {};
+    // The path from the root directory down, each name as on disk.
+    std::vector<std::int32_t> chain;
+    bool real = false;
+    for (std::int32_t i = rootIndex; i > rootDirEntry && i < table.Count() && chain.size() < 4096;
+         i = table.At(i).parent) {
+        chain.push_back(i);
+        real = real || names.Find(i);
+    }
+    if (!real)
+        return {};
+    auto widen = [](const char* text) {
+        wchar_t wide[sizeof Entry::name];
+        const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, sizeof Entry::name);
+        return std::wstring(wide, n > 0 ? static_cast<std::size_t>(n - 1) : 0);
+    };
+    std::wstring title = L"Voruta - " + widen(table.At(rootDirEntry).name);
+    for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
+        if (!title.empty() && title.back() != L'\\')
+            title += L'\\';
+        const wchar_t* name = names.Find(*at);
+        title += name ? std::wstring(name) : widen(table.At(*at).DisplayName());
+    }
+    title += L'\\';
+    for (wchar_t& c : title)
+        if (c < 0x20 || c == 0x7F)
+            c = L'?';
+    return title;
+}
+
 void CChartView::Relayout()
 {
     if (rootIndex < 0 || rootIndex >= table.Count())
@@ -192,7 +225,13 @@ void CChartView::Relayout()
     }
     // Painting may then skip whole subtrees of boxes that cannot show.
     layoutInTreeOrder = onePass && inTreeOrder;
-    ::SetWindowTextA(GetParent(), ChartTitle(table, rootIndex));
+    // A name the code page cannot carry reaches the title through the wide
+    // default handling: the frame's own procedure would narrow it.
+    const std::wstring real = RealChartTitle(table, realNames, rootIndex);
+    if (real.empty())
+        ::SetWindowTextA(GetParent(), ChartTitle(table, rootIndex));
+    else
+        ::DefWindowProcW(GetParent(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(real.c_str()));
 }
 
 void CChartView::LayoutNode(std::int32_t index, std::int32_t column, std::int32_t top, std::int32_t bottom)

@@ -4,6 +4,7 @@
 
 #include <cinttypes>
 #include <cstring>
+#include <string>
 
 CString FormatByteCount(std::uint64_t bytes, std::uint32_t unitMode)
 {
@@ -140,5 +141,24 @@ void CChartView::PaintCell(CDC& dc, std::int32_t index)
     dc.FillSolidRect(cell, GetSysColor(COLOR_BTNFACE));
     dc.SetTextColor(GetSysColor(COLOR_BTNTEXT));
     dc.SetBkMode(TRANSPARENT);
-    dc.DrawText(label, label.GetLength(), &cell, DT_NOPREFIX);
+    const wchar_t* real = index > unaccountedEntry ? realNames.Find(index) : nullptr;
+    if (!real) {
+        dc.DrawText(label, label.GetLength(), &cell, DT_NOPREFIX);
+        return;
+    }
+    // The name line as spelled on disk, the other lines as they are.
+    std::wstring text(real);
+    for (wchar_t& c : text)
+        if (c < 0x20 || c == 0x7F)
+            c = L'?';
+    if (const char* rest = std::strchr(label, '\n')) {
+        const int n = MultiByteToWideChar(CP_ACP, 0, rest, -1, nullptr, 0);
+        if (n > 1) {
+            const std::size_t at = text.size();
+            text.resize(at + static_cast<std::size_t>(n));
+            MultiByteToWideChar(CP_ACP, 0, rest, -1, text.data() + at, n);
+            text.resize(at + static_cast<std::size_t>(n - 1));
+        }
+    }
+    dc.DrawText(text.c_str(), static_cast<int>(text.size()), &cell, DT_NOPREFIX);
 }

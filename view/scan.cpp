@@ -85,7 +85,7 @@ std::int32_t CChartView::ScanDrive(char letter)
     {
         StatusBarProgress progress(GetSafeHwnd());
         scanCounts = BuildDriveTree(table, lister ? *lister : platformLister, rootPath, {c, clustersPer4G, f, t},
-                                    &progress);
+                                    &progress, &realNames);
     }
 
     rootIndex = totalEntry;
@@ -96,6 +96,7 @@ std::int32_t CChartView::ScanDrive(char letter)
 void CChartView::ScanDirectory(std::int32_t index)
 {
     Win32DirectoryLister platformLister;
-    DriveWalk walk(table, lister ? *lister : platformLister, {clusterBytes, clustersPer4G, freeClusters, totalClusters});
+    DriveWalk walk(table, lister ? *lister : platformLister, {clusterBytes, clustersPer4G, freeClusters, totalClusters},
+                   nullptr, &realNames);
     walk.Walk(index);
 }

@@ -71,6 +71,24 @@ navigation)
   xdotool key backslash
   expect_title "$frame" "Voruta - ${drive_letter}:"
   ;;
+names)
+  # Names the code page cannot carry, in the title as spelled on disk.
+  start_program
+  mkdir -p "$tree_dir/Ünïcödé/表/café"
+  frame=$(pick_drive)
+  root="${drive_letter}:\\"
+  xdotool key Right Right
+  for _ in 1 2 3 4 5; do
+    [ "$(title_of "$frame")" = "Voruta - ${root}Ünïcödé\\" ] && break
+    xdotool key Down
+    sleep 0.1
+  done
+  expect_title "$frame" "Voruta - ${root}Ünïcödé\\"
+  xdotool key Right
+  expect_title "$frame" "Voruta - ${root}Ünïcödé\\表\\"
+  xdotool key Right
+  expect_title "$frame" "Voruta - ${root}Ünïcödé\\表\\café\\"
+  ;;
 dialog)
   start_program
   frame=$(pick_drive)
