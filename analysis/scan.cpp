@@ -179,7 +179,7 @@ void DriveWalk::Walk(std::int32_t index)
         ++counts.unlistable;
         return;
     }
-    while (!frames.empty()) {
+    while (!frames.empty() && !counts.stopped) {
         Frame& frame = frames.back();
         if (frame.next < frame.subdirectories.size()) {
             Subdirectory sub = std::move(frame.subdirectories[frame.next++]);
@@ -188,6 +188,7 @@ void DriveWalk::Walk(std::int32_t index)
             Finish();
         }
     }
+    frames.clear();
 }
 
 // Lists `frame`'s directory: its files are added to its sums and its
@@ -233,7 +234,7 @@ DriveWalk::Listing DriveWalk::List(Frame& frame, std::uint64_t expectedId)
 
     ListedItem& found = *item;
     std::uint32_t sinceTick = 0;
-    while (lister.Next(listing, found)) {
+    while (!counts.stopped && lister.Next(listing, found)) {
         if (!(found.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             AddFile(frame.sums, found);
         } else if (lister.Wide() ? !IsDotOrDotDot(found.wideName) : !IsDotOrDotDot(found.name)) {
@@ -447,6 +448,8 @@ WalkCounts BuildDriveTree(EntryTable& table, DirectoryLister& lister, const char
 
     DriveWalk walk(table, lister, geometry, progress, realNames);
     walk.Walk(rootDirEntry);
+    if (walk.Counts().stopped)
+        return walk.Counts();
 
     Entry& scannedRoot = table.At(rootDirEntry);
     scannedRoot.nameOffset = 0;

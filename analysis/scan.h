@@ -25,13 +25,15 @@ struct WalkCounts {
     std::uint32_t unlistable = 0;
     std::uint32_t overlong = 0;
     std::uint32_t noRoom = 0;
+    bool stopped = false;  // the progress asked the walk to stop
 };
 
-// Told of the walk's counts now and then while it runs.
+// Told of the walk's counts now and then while it runs: at every directory
+// listed and every 256 items. Returns false to stop the walk.
 class ScanProgress {
 public:
     virtual ~ScanProgress() = default;
-    virtual void Report(const WalkCounts& counts) = 0;
+    virtual bool Report(const WalkCounts& counts) = 0;
 };
 
 // Cluster geometry the sums are counted in.
@@ -86,7 +88,11 @@ private:
     std::int32_t AppendEntry(const Frame& parent, const Subdirectory& sub, const char* component);
     void Finish();
     void AddFile(Sums& sums, const ListedItem& item) noexcept;
-    void Tick() { if (progress) progress->Report(counts); }
+    void Tick()
+    {
+        if (progress && !progress->Report(counts))
+            counts.stopped = true;
+    }
 
     EntryTable& table;
     DirectoryLister& lister;
@@ -104,7 +110,7 @@ private:
 // Builds the whole drive: the fixed entries 0 (the volume) and 1 (the root
 // `rootPath`, "X:\"), the walk, and entry 2 for the clusters in use that the
 // walk did not find. The table and `realNames` are reset first; the table's
-// storage is reused.
+// storage is reused. A walk stopped by `progress` leaves the table unfinished.
 WalkCounts BuildDriveTree(EntryTable& table, DirectoryLister& lister, const char* rootPath,
                           const ClusterGeometry& geometry, ScanProgress* progress = nullptr,
                           RealNames* realNames = nullptr);

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -510,6 +511,8 @@ public:
         Sleep(30);
         seen.push_back(status.GetPaneText(0).str());
         opened = ++opens;
+        if (atOpen)
+            atOpen(static_cast<int>(opens));
         return std::wcslen(path) == 7 ? 1 : 2;
     }
     bool Next(Handle listing, ListedItem& item) override
@@ -526,6 +529,7 @@ public:
     void Close(Handle) override {}
 
     std::vector<std::string> seen;
+    std::function<void(int)> atOpen;  // told the number of each listing opened
 
 private:
     CStatusBar& status;
@@ -544,11 +548,35 @@ TEST_P(FrameScanProgress, CountsInTheMessagePaneWhileTheScanRuns)
     ASSERT_TRUE(drive.Letter());
     SlowLister lister(frame->statusBar, 40);
     frame->view.lister = &lister;
+    HWND view = frame->view;
+    bool paintedMeanwhile = false;
+    // A key given during the scan, and the view uncovered: the key is
+    // dropped, the view painted while the walk goes on.
+    lister.atOpen = [&](int n) {
+        if (n == 5)
+            PostMessageA(view, WM_KEYDOWN, VK_RIGHT, 1);
+        if (n == 10)
+            InvalidateRect(view, nullptr, FALSE);
+        if (n == 20)
+            paintedMeanwhile = !GetUpdateRect(view, nullptr, FALSE);
+    };
     test::PaintCounter paints(frame->view);
+    test::PaintCounter barPaints(frame->statusBar);
     ASSERT_EQ(frame->view.ScanDrive(drive.Letter()), 1);
     frame->view.lister = nullptr;
-    EXPECT_EQ(paints.Count(), 0) << "nothing but the status bar is painted during the scan";
+    EXPECT_TRUE(paintedMeanwhile);
+    EXPECT_EQ(paints.Count(), 1) << "the view is painted where uncovered, and nowhere else";
     EXPECT_EQ(frame->view.table.Count(), 3 + 40);
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE)) << "nothing typed is left";
+    EXPECT_EQ(frame->view.rootIndex, 0);
+    // About four times a second over 1.2 s, and the idle text at the end.
+    if (statusBarShown) {
+        EXPECT_GE(barPaints.Count(), 2);
+        EXPECT_LE(barPaints.Count(), 8);
+    } else {
+        EXPECT_EQ(barPaints.Count(), 0);
+    }
 
     // "ｽｷｬﾝ中  ﾌｫﾙﾀﾞ N  ﾌｧｲﾙ 0", with N only growing.
     unsigned long lastDirs = 0;
@@ -577,6 +605,28 @@ TEST_P(FrameScanProgress, CountsInTheMessagePaneWhileTheScanRuns)
 
 INSTANTIATE_TEST_SUITE_P(StatusBar, FrameScanProgress, testing::Values(true, false),
                          [](const testing::TestParamInfo<bool>& p) { return p.param ? "Shown" : "Hidden"; });
+
+TEST_F(Frame, EscapeCancelsTheScanAndLeavesTheChartEmpty)
+{
+    test::ScratchDrive drive;
+    ASSERT_TRUE(drive.Letter());
+    SlowLister lister(frame->statusBar, 40);
+    frame->view.lister = &lister;
+    HWND view = frame->view;
+    lister.atOpen = [&](int n) {
+        if (n == 5)
+            PostMessageA(view, WM_KEYDOWN, VK_ESCAPE, 1);
+    };
+    EXPECT_EQ(frame->view.ScanDrive(drive.Letter()), 0);
+    frame->view.lister = nullptr;
+    EXPECT_LE(lister.seen.size(), 5u + 9u) << "stopped within a quarter of a second";
+    EXPECT_EQ(frame->view.rootIndex, -1);
+    char title[64] = {};
+    GetWindowTextA(window, title, sizeof title);
+    EXPECT_STREQ(title, "Voruta");
+    EXPECT_EQ(frame->view.rootPath[0], drive.Letter()) << "the next drive dialog presets it";
+    EXPECT_EQ(frame->statusBar.GetPaneText(0), "ﾚﾃﾞｨ");
+}
 
 TEST_F(Frame, KeyStatePanesFollowTheLocks)
 {

@@ -283,26 +283,34 @@ std::vector<COLORREF> ViewHost::Capture(int& width, int& height)
 namespace {
 
 // The hook procedures have no context argument; the tests run on one thread.
-HWND countedWindow = nullptr;
-int paintCount = 0;
+// The counters alive, each with its window and count.
+std::vector<std::pair<HWND, int>*> paintCounts;
+
+void CountFor(HWND window)
+{
+    for (auto* counted : paintCounts)
+        if (counted->first == window)
+            ++counted->second;
+}
 std::function<void(HWND)> pendingDialogAction;
 
 LRESULT CALLBACK CountPaint(int code, WPARAM wParam, LPARAM lParam)
 {
     const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (code == HC_ACTION && message->hwnd == countedWindow && message->message == WM_PAINT)
-        ++paintCount;
+    if (code == HC_ACTION && message->message == WM_PAINT)
+        CountFor(message->hwnd);
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 LRESULT CALLBACK CountPostedPaint(int code, WPARAM wParam, LPARAM lParam)
 {
     const auto* message = reinterpret_cast<const MSG*>(lParam);
-    if (code == HC_ACTION && wParam == PM_REMOVE && message->hwnd == countedWindow && message->message == WM_PAINT)
-        ++paintCount;
+    if (code == HC_ACTION && wParam == PM_REMOVE && message->message == WM_PAINT)
+        CountFor(message->hwnd);
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+HHOOK sentHook = nullptr;
 HHOOK postedHook = nullptr;
 
 BOOL CALLBACK FindDialog(HWND window, LPARAM found)
@@ -365,22 +373,27 @@ void CALLBACK DialogTimer(HWND, UINT, UINT_PTR id, DWORD)
 
 PaintCounter::PaintCounter(HWND window)
 {
-    countedWindow = window;
-    paintCount = 0;
-    hook = SetWindowsHookExA(WH_CALLWNDPROC, &CountPaint, nullptr, GetCurrentThreadId());
-    postedHook = SetWindowsHookExA(WH_GETMESSAGE, &CountPostedPaint, nullptr, GetCurrentThreadId());
+    counted = {window, 0};
+    // One pair of hooks serves every counter alive.
+    if (paintCounts.empty()) {
+        sentHook = SetWindowsHookExA(WH_CALLWNDPROC, &CountPaint, nullptr, GetCurrentThreadId());
+        postedHook = SetWindowsHookExA(WH_GETMESSAGE, &CountPostedPaint, nullptr, GetCurrentThreadId());
+    }
+    paintCounts.push_back(&counted);
 }
 
 PaintCounter::~PaintCounter()
 {
-    UnhookWindowsHookEx(hook);
-    UnhookWindowsHookEx(postedHook);
-    countedWindow = nullptr;
+    paintCounts.erase(std::find(paintCounts.begin(), paintCounts.end(), &counted));
+    if (paintCounts.empty()) {
+        UnhookWindowsHookEx(sentHook);
+        UnhookWindowsHookEx(postedHook);
+    }
 }
 
 int PaintCounter::Count() const
 {
-    return paintCount;
+    return counted.second;
 }
 
 void OnNextDialog(std::function<void(HWND dialog)> act)

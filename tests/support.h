@@ -98,7 +98,7 @@ public:
     int Count() const;
 
 private:
-    HHOOK hook = nullptr;
+    std::pair<HWND, int> counted;
 };
 
 // Runs `act` on the next dialog box that this thread opens (a modal dialog

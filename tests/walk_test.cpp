@@ -243,7 +243,8 @@ protected:
     }
 
     struct Reports final : ScanProgress {
-        void Report(const WalkCounts&) override { ++count; }
+        bool Report(const WalkCounts&) override { return ++count != stopAt; }
+        int stopAt = -1;
         int count = 0;
     } progress;
     MemoryLister fs;
@@ -611,6 +612,12 @@ TEST_F(Walk, UnlistableRootAndProgressThroughLongListings)
     progress.count = 0;
     EXPECT_EQ(Build().files, 1000u);
     EXPECT_GE(progress.count, 1 + 3) << "once a listing, and every 256 items";
+    progress.count = 0;
+    progress.stopAt = 2;
+    fs.listed.clear();
+    const WalkCounts stopped = Build();
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_EQ(stopped.files, 256u) << "the walk stops at the report that asks it to";
 }
 
 TEST_F(Walk, DirectoryListingsInPreOrderWithSiblingLinks)

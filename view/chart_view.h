@@ -65,7 +65,8 @@ public:
     bool PreCreateWindow(CREATESTRUCTA& cs) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    // Scanning.
+    // Scanning. A scan lets the window paint and drops the input given while
+    // it runs; Escape cancels it, leaving the chart empty (result 0).
     std::int32_t ScanDrive(char letter);
     void ScanDirectory(std::int32_t index);
     int QueryVolumeGeometry(const char* root, std::uint32_t& bytesPerCluster, std::uint32_t& freeCount,
@@ -136,6 +137,8 @@ public:
     // span of negative height, so the paint may skip the subtree of any box
     // that cannot show.
     bool layoutInTreeOrder = false;
+    // Set while a scan rebuilds the table: the view then paints no box.
+    bool scanning = false;
 
     // Where the volume query reaches the platform; tests replace it.
     const VolumeApi& volumeApi;

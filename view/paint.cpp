@@ -59,7 +59,7 @@ void CChartView::OnPaint()
     CPaintDC dc(hwnd);
     RECT client;
     GetClientRect(&client);
-    if (rootIndex < 0) {
+    if (rootIndex < 0 || scanning) {
         dc.FillSolidRect(client, GetSysColor(COLOR_APPWORKSPACE));
         return;
     }

@@ -12,40 +12,83 @@ namespace {
 
 constexpr char rootTemplate[4] = {'X', ':', '\\', '\0'};
 constexpr DWORD progressIntervalMs = 250;
+constexpr DWORD pumpIntervalMs = 50;
+constexpr int paintsPerPump = 64;
 
-// Shows the walk's counts in the frame's message pane about four times a
-// second, painting the status bar alone, and the idle text again at the end.
-class StatusBarProgress final : public ScanProgress {
+// Drops the input given to this thread's windows: keys, clicks, title bar
+// buttons and commands. True when Escape was among it.
+bool DropInput()
+{
+    bool escape = false;
+    // Commands and WM_CLOSE are posted messages: QS_POSTMESSAGE.
+    if (HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE)) == 0)
+        return false;
+    MSG msg;
+    const UINT ranges[][2] = {{WM_KEYFIRST, WM_KEYLAST},         {WM_MOUSEFIRST, WM_MOUSELAST},
+                              {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}, {WM_COMMAND, WM_SYSCOMMAND},
+                              {WM_CLOSE, WM_CLOSE}};
+    for (const auto& range : ranges) {
+        while (PeekMessageA(&msg, nullptr, range[0], range[1], PM_REMOVE)) {
+            if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE)
+                escape = true;
+        }
+    }
+    return escape;
+}
+
+// Keeps the window alive while the walk runs, without running a command:
+// about twenty times a second it drops the input given meanwhile (Escape
+// asks the walk to stop) and lets the frame, the bars and the view paint
+// what was uncovered; about four times a second it shows the counts in the
+// frame's message pane, painting the status bar alone. The idle text comes
+// back at the end.
+class ScanFeedback final : public ScanProgress {
 public:
-    explicit StatusBarProgress(HWND view)
-        : frame(dynamic_cast<CFrameWnd*>(CWnd::FromHandle(::GetParent(view)))), last(GetTickCount())
+    explicit ScanFeedback(HWND view)
+        : frame(dynamic_cast<CFrameWnd*>(CWnd::FromHandle(::GetParent(view)))), lastText(GetTickCount()),
+          lastPump(lastText)
     {
     }
-    ~StatusBarProgress() override
+    ~ScanFeedback() override
     {
+        // Nothing given during the scan reaches a window after it.
+        DropInput();
         if (shown)
             frame->ShowMessageNow(nullptr);
     }
-    StatusBarProgress(const StatusBarProgress&) = delete;
-    StatusBarProgress& operator=(const StatusBarProgress&) = delete;
+    ScanFeedback(const ScanFeedback&) = delete;
+    ScanFeedback& operator=(const ScanFeedback&) = delete;
 
-    void Report(const WalkCounts& counts) override
+    bool Report(const WalkCounts& counts) override
     {
         const DWORD now = GetTickCount();
-        if (!frame || now - last < progressIntervalMs)
-            return;
-        last = now;
-        char text[64];
-        std::snprintf(text, sizeof text, "ｽｷｬﾝ中  ﾌｫﾙﾀﾞ %lu  ﾌｧｲﾙ %lu", static_cast<unsigned long>(counts.dirsListed),
-                      static_cast<unsigned long>(counts.files));
-        if (frame->ShowMessageNow(text))
-            shown = true;
+        if (now - lastPump < pumpIntervalMs)
+            return !stop;
+        lastPump = now;
+        if (DropInput())
+            stop = true;
+        // Moving the mouse over a window gave it its class cursor.
+        SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+        MSG msg;
+        for (int i = 0; i < paintsPerPump && PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
+            DispatchMessageA(&msg);
+        if (frame && now - lastText >= progressIntervalMs) {
+            lastText = now;
+            char text[64];
+            std::snprintf(text, sizeof text, "ｽｷｬﾝ中  ﾌｫﾙﾀﾞ %lu  ﾌｧｲﾙ %lu", static_cast<unsigned long>(counts.dirsListed),
+                          static_cast<unsigned long>(counts.files));
+            if (frame->ShowMessageNow(text))
+                shown = true;
+        }
+        return !stop;
     }
 
 private:
     CFrameWnd* frame;
-    DWORD last;
+    DWORD lastText;
+    DWORD lastPump;
     bool shown = false;
+    bool stop = false;
 };
 
 }  // namespace
@@ -83,9 +126,24 @@ std::int32_t CChartView::ScanDrive(char letter)
 
     Win32DirectoryLister platformLister;
     {
-        StatusBarProgress progress(GetSafeHwnd());
+        // While the table is rebuilt the view paints its background alone.
+        scanning = true;
+        ScanFeedback feedback(GetSafeHwnd());
         scanCounts = BuildDriveTree(table, lister ? *lister : platformLister, rootPath, {c, clustersPer4G, f, t},
-                                    &progress, &realNames);
+                                    &feedback, &realNames);
+        scanning = false;
+    }
+    if (scanCounts.stopped) {
+        // Cancelled: an empty chart under the start-up title, as when the
+        // first drive dialog is cancelled; the drive's letter stays in
+        // rootPath for the next dialog.
+        rootIndex = -1;
+        table.Resize(0, -1);
+        realNames.Clear();
+        char title[64] = "Voruta";
+        LoadStringA(GetModuleHandleA(nullptr), IDR_MAINFRAME, title, sizeof title);
+        ::SetWindowTextA(GetParent(), title);
+        return 0;
     }
 
     rootIndex = totalEntry;
