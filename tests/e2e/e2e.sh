@@ -71,6 +71,36 @@ navigation)
   xdotool key backslash
   expect_title "$frame" "Voruta - ${drive_letter}:"
   ;;
+scan)
+  # A scan of a few seconds: the frame is painted where the dialog was, keys
+  # typed meanwhile are not acted on, and Escape ends the next scan.
+  start_program
+  mkdir -p "$tree_dir"/big/d{00..79}/e{00..99}
+  dialog=$(wait_window '^ドライブ選択$' 20) || e2e_fail "the drive dialog did not open at start"
+  wait_focus "$dialog" || e2e_fail "the dialog never got the focus"
+  eval "$(xdotool getwindowgeometry --shell "$dialog" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+  center_x=$((X + WIDTH / 2)) center_y=$((Y + HEIGHT / 2))
+  xdotool type "${drive_letter,,}"
+  xdotool key Return
+  wait_gone '^ドライブ選択$' || e2e_fail "the dialog stayed open"
+  sleep 0.7
+  [ "$(xdotool search --name "^Voruta - " 2>/dev/null | head -n1)" = "" ] || e2e_fail "the scan ended too soon to test"
+  seen=$(pixel "$center_x" "$center_y")
+  case "$seen" in 128,128,128|120,130,140) ;; *) e2e_fail "where the dialog was: $seen, not the chart's background" ;; esac
+  xdotool key Right Right Down
+  frame=$(wait_window "^Voruta - ${drive_letter}:\$" 60) || e2e_fail "the scan did not end with the drive's chart"
+  sleep 0.3
+  expect_title "$frame" "Voruta - ${drive_letter}:"
+  xdotool key L
+  dialog=$(wait_window '^ドライブ選択$' 10) || e2e_fail "L did not open the drive dialog"
+  wait_focus "$dialog" || e2e_fail "the second dialog never got the focus"
+  xdotool type "${drive_letter,,}"
+  xdotool key Return
+  wait_gone '^ドライブ選択$' || e2e_fail "the second dialog stayed open"
+  sleep 0.5
+  xdotool key Escape
+  expect_title "$frame" "Voruta"
+  ;;
 names)
   # Names the code page cannot carry, in the title as spelled on disk.
   start_program
