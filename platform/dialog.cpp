@@ -11,6 +11,19 @@ namespace {
 
 constexpr UINT_PTR noHighlightSubclass = 1;
 
+// Scrolls a list box so that `row` shows whole.
+int VisibleRows(HWND list);
+
+void ScrollIntoView(HWND list, int row)
+{
+    const int rows = VisibleRows(list);
+    const int top = static_cast<int>(SendMessageA(list, LB_GETTOPINDEX, 0, 0));
+    if (row < top)
+        SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(row), 0);
+    else if (row >= top + rows)
+        SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(row - rows + 1), 0);
+}
+
 // Paints a list box's rows as unselected rows: background and text colours
 // as the dialog gives them for a list box, a focus frame on the caret row.
 void PaintRows(HWND list, HDC dc)
@@ -26,7 +39,9 @@ void PaintRows(HWND list, HDC dc)
     HGDIOBJ previousFont = font ? SelectObject(dc, font) : nullptr;
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     const auto count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-    const auto caret = static_cast<int>(SendMessageA(list, LB_GETCARETINDEX, 0, 0));
+    // The focus frame marks the row the keyboard moves from: the current row.
+    const auto current = static_cast<int>(SendMessageA(list, LB_GETCURSEL, 0, 0));
+    const auto caret = current >= 0 ? current : static_cast<int>(SendMessageA(list, LB_GETCARETINDEX, 0, 0));
     for (auto row = static_cast<int>(SendMessageA(list, LB_GETTOPINDEX, 0, 0)); row >= 0 && row < count; ++row) {
         RECT item{};
         if (SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)) == LB_ERR ||
@@ -46,9 +61,54 @@ void PaintRows(HWND list, HDC dc)
         SelectObject(dc, previousFont);
 }
 
+// Rows of the list that its client area shows whole, at least one.
+int VisibleRows(HWND list)
+{
+    RECT client;
+    ::GetClientRect(list, &client);
+    const int rowHeight = static_cast<int>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
+    return rowHeight > 0 && client.bottom >= rowHeight ? client.bottom / rowHeight : 1;
+}
+
+// Moves the current row of a list without selection by a key, as a list
+// with selection moves its selection: the platform's own list may move
+// from a row other than the current one.
+bool MoveCurrentRow(HWND list, WPARAM key)
+{
+    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    const int current = static_cast<int>(SendMessageA(list, LB_GETCURSEL, 0, 0));
+    const int page = VisibleRows(list);
+    int row;
+    switch (key) {
+    case VK_UP: row = current - 1; break;
+    case VK_DOWN: row = current + 1; break;
+    case VK_PRIOR: row = current - page + 1; break;
+    case VK_NEXT: row = current < 0 ? page - 1 : current + page - 1; break;
+    case VK_HOME: row = 0; break;
+    case VK_END: row = count - 1; break;
+    default: return false;
+    }
+    if (count == 0)
+        return true;
+    row = row < 0 ? 0 : row >= count ? count - 1 : row;
+    if (row == current)
+        return true;
+    SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
+    ScrollIntoView(list, row);
+    InvalidateRect(list, nullptr, FALSE);
+    if (GetWindowLongA(list, GWL_STYLE) & LBS_NOTIFY)
+        SendMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list));
+    return true;
+}
+
 LRESULT CALLBACK NoHighlightProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
 {
     switch (message) {
+    case WM_KEYDOWN:
+        if (MoveCurrentRow(list, wParam))
+            return 0;
+        break;
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(list, &paint);
@@ -102,6 +162,14 @@ void DDV_MaxChars(CDataExchange* dx, int id, int count)
 {
     if (!dx->saveAndValidate)
         SendMessageA(dx->Control(id), EM_LIMITTEXT, static_cast<WPARAM>(count), 0);
+}
+
+void CListBox::ShowCaretRow(int row)
+{
+    // Where the platform allows it the caret follows; a list without
+    // selection moves from its current row in any case (MoveCurrentRow).
+    SendMessageA(hwnd, LB_SETCARETINDEX, static_cast<WPARAM>(row), FALSE);
+    ScrollIntoView(hwnd, row);
 }
 
 INT_PTR CDialog::DoModal()

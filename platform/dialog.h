@@ -29,6 +29,9 @@ public:
     int SetCurSel(int row) { return static_cast<int>(SendMessageA(hwnd, LB_SETCURSEL, static_cast<WPARAM>(row), 0)); }
     int GetCurSel() const { return static_cast<int>(SendMessageA(hwnd, LB_GETCURSEL, 0, 0)); }
     int GetCount() const { return static_cast<int>(SendMessageA(hwnd, LB_GETCOUNT, 0, 0)); }
+    // Makes the current row `row` the one the keyboard moves from, and
+    // scrolls it into view.
+    void ShowCaretRow(int row);
 
     // Binds the object to a control made by a dialog template. A list
     // without selection (LBS_NOSEL) is then painted here, so that its

@@ -49,6 +49,8 @@ BOOL CDriveDialog::OnInitDialog()
         }
     }
     driveList.SetCurSel(preselect);
+    if (preselect >= 0)
+        driveList.ShowCaretRow(preselect);
     UpdateData(false);
     return TRUE;
 }

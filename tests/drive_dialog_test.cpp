@@ -277,6 +277,28 @@ INSTANTIATE_TEST_SUITE_P(Presets, DrivePreset,
                                          PresetCase{"NoLetter", '1', -1, ""}),
                          test::ByLabel());
 
+TEST_F(DriveDialog, PresetRowIsTheKeyboardsRowAndInView)
+{
+    // Every letter a drive: Y is far below the list's height.
+    fakeMask = (1u << 26) - 1;
+    host.View().rootPath[0] = 'Y';
+    RunCommand([](HWND dialog) {
+        HWND list = GetDlgItem(dialog, IDC_DRIVE_LIST);
+        EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 24);
+        RECT client, row;
+        GetClientRect(list, &client);
+        SendMessageA(list, LB_GETITEMRECT, 24, reinterpret_cast<LPARAM>(&row));
+        EXPECT_GE(row.top, 0);
+        EXPECT_LE(row.bottom, client.bottom) << "the preset row is in view";
+        // Tab to the list, Down: the drive after the preset.
+        SendMessageA(dialog, WM_NEXTDLGCTL, 0, FALSE);
+        ASSERT_EQ(GetFocus(), list);
+        SendMessageA(list, WM_KEYDOWN, VK_DOWN, 1);
+        EXPECT_EQ(EditText(dialog), "Z");
+        EndDialog(dialog, IDCANCEL);
+    });
+}
+
 TEST_F(DriveDialog, EmptyDriveMaskGivesAnEmptyList)
 {
     fakeMask = 0;
