@@ -180,6 +180,7 @@ INT_PTR CDialog::DoModal()
         owner = CWinApp::Current()->MainWindow();
     if (!owner)
         owner = GetActiveWindow();
+    CModalState modal(owner);
     return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), owner, &CDialog::DialogProc,
                            reinterpret_cast<LPARAM>(this));
 }

@@ -73,6 +73,7 @@ INT_PTR CFontDialog::DoModal() noexcept
         cf.lpfnHook = &StyleHook;
         cf.lCustData = reinterpret_cast<LPARAM>(confirmedStyle);
     }
+    CModalState modal(owner);
     if (!ChooseFontA(&cf))
         return IDCANCEL;
     if (noteStyle && confirmedStyle[0] != '\0')

@@ -222,3 +222,27 @@ LRESULT CWnd::Default()
 {
     return DefWindowProc(current.message, current.wParam, current.lParam);
 }
+
+CModalState::CModalState(HWND owner) : frame(owner ? GetAncestor(owner, GA_ROOT) : nullptr)
+{
+    if (frame)
+        EnumThreadWindows(GetCurrentThreadId(), &CModalState::Disable, reinterpret_cast<LPARAM>(this));
+}
+
+BOOL CALLBACK CModalState::Disable(HWND window, LPARAM self)
+{
+    auto* state = reinterpret_cast<CModalState*>(self);
+    if (state->count < static_cast<int>(sizeof state->disabled / sizeof state->disabled[0]) &&
+        GetWindow(window, GW_OWNER) == state->frame && IsWindowVisible(window) && IsWindowEnabled(window)) {
+        EnableWindow(window, FALSE);
+        state->disabled[state->count++] = window;
+    }
+    return TRUE;
+}
+
+CModalState::~CModalState()
+{
+    for (int i = 0; i < count; ++i)
+        if (IsWindow(disabled[i]))
+            EnableWindow(disabled[i], TRUE);
+}

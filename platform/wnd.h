@@ -104,3 +104,21 @@ protected:
     static const MessageMap messageMap;
     const MessageMap* GetMessageMap() const override { return &messageMap; }
 };
+
+// While a modal dialog of `owner` runs, the other windows that its frame owns
+// (a floating tool bar) take no input either, as the frame itself does not:
+// disabled for the life of the object, and enabled again after.
+class CModalState final {
+public:
+    explicit CModalState(HWND owner);
+    ~CModalState();
+    CModalState(const CModalState&) = delete;
+    CModalState& operator=(const CModalState&) = delete;
+
+private:
+    static BOOL CALLBACK Disable(HWND window, LPARAM self);
+
+    HWND frame;
+    HWND disabled[8] = {};
+    int count = 0;
+};

@@ -480,6 +480,26 @@ TEST_F(Frame, FloatingBarLeavesTheActivationWithTheFrame)
     EXPECT_EQ(GetWindow(floating, GW_OWNER), window) << "an owned window stays above its frame";
 }
 
+TEST_F(Frame, FloatingBarTakesNoInputWhileADialogRuns)
+{
+    CChartApp app;  // the about box is the application's command
+    frame->toolBar.Float(POINT{300, 300});
+    HWND floating = frame->toolBar.FloatingWindow();
+    SetActiveWindow(window);
+    for (const UINT command : {ID_APP_ABOUT, ID_FONT_CHANGE}) {
+        bool ran = false;
+        test::OnNextDialog([&](HWND dialog) {
+            ran = true;
+            EXPECT_FALSE(IsWindowEnabled(floating)) << command;
+            EndDialog(dialog, IDCANCEL);
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        });
+        SendMessageA(window, WM_COMMAND, command, 0);
+        EXPECT_TRUE(ran) << command;
+        EXPECT_TRUE(IsWindowEnabled(floating)) << command;
+    }
+}
+
 TEST_F(Frame, DropJustAboveTheStatusBarDocksAtTheBottom)
 {
     // The zones are measured from the area the bars leave to the view: a
