@@ -274,6 +274,11 @@ LRESULT CFrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
                 bar->RaiseFloating();
         }
         break;
+    case WM_NCACTIVATE:
+        // A floating bar's caption is drawn active while its frame is.
+        if (CToolBar* bar = DockedToolBar(); bar && bar->GetSafeHwnd())
+            bar->FrameActivated(wParam != FALSE);
+        break;
     case WM_UNINITMENUPOPUP:
         // A menu closed (Escape closes the open one and keeps the menu bar
         // active; some platforms then send no selection for the bar):

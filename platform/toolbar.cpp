@@ -234,7 +234,15 @@ void CToolBar::Float(POINT screen)
         ShowWindow(hwnd, SW_SHOWNA);
         ShowWindow(floatWindow, SW_SHOWNA);
     }
+    FrameActivated(GetActiveWindow() == frame);
     FrameChanged();
+}
+
+void CToolBar::FrameActivated(bool active)
+{
+    frameActive = active;
+    if (floatWindow)
+        SendMessageA(floatWindow, WM_NCACTIVATE, active, 0);
 }
 
 void CToolBar::RaiseFloating() const
@@ -384,6 +392,9 @@ LRESULT CALLBACK CToolBar::FloatProc(HWND window, UINT message, WPARAM wParam, L
         // A click on a button leaves the activation, and so the keys, with
         // the frame.
         return MA_NOACTIVATE;
+    case WM_NCACTIVATE:
+        // Its caption looks active while it or its frame is active.
+        return ::DefWindowProcA(window, message, wParam || (bar && bar->frameActive), lParam);
     case WM_ACTIVATE:
         // Activated all the same (its caption was clicked): once any move
         // is over, the frame is active again.

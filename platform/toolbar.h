@@ -56,6 +56,9 @@ public:
     // Puts a floating bar's window above its frame again (the frame was
     // activated or raised).
     void RaiseFloating() const;
+    // The frame's caption turned active or inactive: the floating window's
+    // caption follows.
+    void FrameActivated(bool active);
     // Where drops are measured from: the area the frame's bars leave to its
     // view (frame client coordinates), or its whole client area without one.
     RECT DockArea() const;
@@ -80,4 +83,5 @@ private:
     bool shown = true;
     bool vertical = false;
     bool moving = false;  // the floating window is being dragged
+    bool frameActive = false;  // the frame's caption is drawn active
 };

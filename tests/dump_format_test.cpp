@@ -76,7 +76,7 @@ TEST(DumpTool, HeightIsTheChartsClientHeightAndRootMustBeInTheTree)
     std::string out;
     ASSERT_EQ(test::RunProgram(dump + " 300", out), 0) << out;
     // Entry 0 spans the whole client height: column 0, rows [0, 300).
-    EXPECT_NE(out.find("\t0\t0\t300\t(Total)\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\t0\t0\t300\t(Total)\t\n"), std::string::npos) << out;
     EXPECT_NE(out.find("\nskipped\t0\t0\t0\t0\n"), std::string::npos) << out;
     EXPECT_EQ(test::RunProgram(dump + " 300 4", out), 2) << "entries 0 to 3 only";
     EXPECT_EQ(test::RunProgram(dump + " 300 3", out), 0) << out;
