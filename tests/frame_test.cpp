@@ -482,7 +482,9 @@ TEST_F(Frame, FloatingBarLeavesTheActivationWithTheFrame)
 
 TEST_F(Frame, FloatingBarTakesNoInputWhileADialogRuns)
 {
-    CChartApp app;  // the about box is the application's command
+    // The dialogs are owned by the application's main window, as at run time.
+    CChartApp app;
+    app.mainWindow = frame;
     frame->toolBar.Float(POINT{300, 300});
     HWND floating = frame->toolBar.FloatingWindow();
     SetActiveWindow(window);
@@ -498,6 +500,7 @@ TEST_F(Frame, FloatingBarTakesNoInputWhileADialogRuns)
         EXPECT_TRUE(ran) << command;
         EXPECT_TRUE(IsWindowEnabled(floating)) << command;
     }
+    app.mainWindow = nullptr;
 }
 
 TEST_F(Frame, DropJustAboveTheStatusBarDocksAtTheBottom)
