@@ -123,6 +123,9 @@ void CToolBar::Arrange(bool column)
     vertical = column;
     if (!buttons)
         return;
+    // A column's separators are drawn across it, as horizontal lines.
+    const LONG buttonStyle = GetWindowLongA(buttons, GWL_STYLE);
+    SetWindowLongA(buttons, GWL_STYLE, column ? (buttonStyle | CCS_VERT) : (buttonStyle & ~CCS_VERT));
     // A column is a row with a line break after every button.
     const int count = static_cast<int>(SendMessageA(buttons, TB_BUTTONCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {

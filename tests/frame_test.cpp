@@ -8,6 +8,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -501,6 +503,42 @@ TEST_F(Frame, FloatingBarTakesNoInputWhileADialogRuns)
         EXPECT_TRUE(IsWindowEnabled(floating)) << command;
     }
     app.mainWindow = nullptr;
+}
+
+TEST_F(Frame, SeparatorsOfABarDockedAtTheSideAreHorizontalLines)
+{
+    frame->toolBar.Dock(DockSide::left);
+    HWND buttons = frame->toolBar.Buttons();
+    RedrawWindow(buttons, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    int separator = -1;
+    const int count = static_cast<int>(SendMessageA(buttons, TB_BUTTONCOUNT, 0, 0));
+    for (int i = 0; i < count && separator < 0; ++i) {
+        TBBUTTON b{};
+        SendMessageA(buttons, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&b));
+        if (b.fsStyle & TBSTYLE_SEP)
+            separator = i;
+    }
+    ASSERT_GE(separator, 0);
+    RECT r{};
+    SendMessageA(buttons, TB_GETITEMRECT, static_cast<WPARAM>(separator), reinterpret_cast<LPARAM>(&r));
+    // The longest run of ink (anything but the face colour) in one row and
+    // in one column.
+    HDC dc = GetDC(buttons);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    int across = 0, down = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+        int run = 0;
+        for (int x = r.left; x < r.right; ++x)
+            across = std::max(across, run = GetPixel(dc, x, y) != face ? run + 1 : 0);
+    }
+    for (int x = r.left; x < r.right; ++x) {
+        int run = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            down = std::max(down, run = GetPixel(dc, x, y) != face ? run + 1 : 0);
+    }
+    ReleaseDC(buttons, dc);
+    EXPECT_GT(across, (r.right - r.left) / 2) << "a line across the column";
+    EXPECT_LT(down, 4) << "no line along it";
 }
 
 TEST_F(Frame, DropJustAboveTheStatusBarDocksAtTheBottom)
