@@ -290,6 +290,17 @@ TEST_F(DriveDialog, PresetRowIsTheKeyboardsRowAndInView)
         SendMessageA(list, LB_GETITEMRECT, 24, reinterpret_cast<LPARAM>(&row));
         EXPECT_GE(row.top, 0);
         EXPECT_LE(row.bottom, client.bottom) << "the preset row is in view";
+        // Without the focus the current row has no focus frame, and the
+        // list's background is the dialog's list colour right of the text.
+        RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        HDC dc = GetDC(list);
+        const COLORREF background = GetSysColor(COLOR_WINDOW);
+        int framed = 0;
+        for (int y = row.top; y < row.bottom; ++y)
+            framed += GetPixel(dc, row.left, y) != background || GetPixel(dc, row.right - 1, y) != background;
+        EXPECT_EQ(framed, 0);
+        EXPECT_EQ(GetPixel(dc, client.right - 3, (row.top + row.bottom) / 2), background);
+        ReleaseDC(list, dc);
         // Tab to the list, Down: the drive after the preset.
         SendMessageA(dialog, WM_NEXTDLGCTL, 0, FALSE);
         ASSERT_EQ(GetFocus(), list);

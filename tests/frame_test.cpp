@@ -439,6 +439,10 @@ INSTANTIATE_TEST_SUITE_P(
                     DropCase{"LeftEdge", {3, 200}, CBRS_ALIGN_ANY, DockSide::left},
                     DropCase{"RightEdge", {598, 200}, CBRS_ALIGN_ANY, DockSide::right},
                     DropCase{"Middle", {300, 200}, CBRS_ALIGN_ANY, DockSide::floating},
+                    // The zone is 24 pixels: its last row docks, the next does not.
+                    DropCase{"TopZoneEdge", {300, 24}, CBRS_ALIGN_ANY, DockSide::top},
+                    DropCase{"PastTheTopZone", {300, 25}, CBRS_ALIGN_ANY, DockSide::floating},
+                    DropCase{"BottomZoneEdge", {300, 375}, CBRS_ALIGN_ANY, DockSide::bottom},
                     DropCase{"FarOutside", {900, 200}, CBRS_ALIGN_ANY, DockSide::floating},
                     DropCase{"CornerGoesToTheNearer", {2, 10}, CBRS_ALIGN_ANY, DockSide::left},
                     DropCase{"SideNotAllowed", {3, 200}, CBRS_ALIGN_TOP, DockSide::floating}),
