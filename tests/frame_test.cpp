@@ -396,6 +396,9 @@ TEST_P(FrameDocking, ViewFillsWhatTheBarLeaves)
     // Hidden and shown again, it comes back where it was.
     SendMessageA(window, WM_COMMAND, ID_VIEW_TOOLBAR, 0);
     EXPECT_FALSE(IsWindowVisible(frame->toolBar)) << "the toggle hides the bar, floating or docked";
+    if (HWND floating = frame->toolBar.FloatingWindow()) {
+        EXPECT_FALSE(IsWindowVisible(floating)) << "no empty floating window stays";
+    }
     EXPECT_FALSE(frame->toolBar.IsShown());
     SendMessageA(window, WM_COMMAND, ID_VIEW_TOOLBAR, 0);
     EXPECT_EQ(frame->toolBar.Side(), GetParam().side);
@@ -484,6 +487,21 @@ TEST_F(Frame, FloatingBarLeavesTheActivationWithTheFrame)
     }
     EXPECT_EQ(GetActiveWindow(), window);
     EXPECT_EQ(GetWindow(floating, GW_OWNER), window) << "an owned window stays above its frame";
+    // While its caption is dragged it keeps the activation.
+    SendMessageA(floating, WM_ENTERSIZEMOVE, 0, 0);
+    SetActiveWindow(floating);
+    for (const DWORD until = GetTickCount() + 200; static_cast<LONG>(GetTickCount() - until) < 0; Sleep(10)) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    }
+    EXPECT_EQ(GetActiveWindow(), floating) << "not handed back in the middle of a drag";
+    RECT r;
+    GetWindowRect(floating, &r);
+    POINT saved;
+    GetCursorPos(&saved);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageA(floating, WM_EXITSIZEMOVE, 0, 0);
+    SetCursorPos(saved.x, saved.y);
 }
 
 TEST_F(Frame, FloatingBarTakesNoInputWhileADialogRuns)
