@@ -150,7 +150,7 @@ bool ToCodePage(const wchar_t* wide, int wideLength, char* out, int outBytes)
                       ? 0
                       : WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, wideLength, out, outBytes - 1, nullptr,
                                             &usedDefault);
-    if (n <= 0 || (wideLength < 0 && n > outBytes - 1)) {
+    if (n <= 0) {
         out[0] = '\0';
         return false;
     }

@@ -11,9 +11,16 @@ namespace {
 
 constexpr UINT_PTR noHighlightSubclass = 1;
 
-// Scrolls a list box so that `row` shows whole.
-int VisibleRows(HWND list);
+// Rows of the list that its client area shows whole, at least one.
+int VisibleRows(HWND list)
+{
+    RECT client;
+    ::GetClientRect(list, &client);
+    const int rowHeight = static_cast<int>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
+    return rowHeight > 0 && client.bottom >= rowHeight ? client.bottom / rowHeight : 1;
+}
 
+// Scrolls a list box so that `row` shows whole.
 void ScrollIntoView(HWND list, int row)
 {
     const int rows = VisibleRows(list);
@@ -59,15 +66,6 @@ void PaintRows(HWND list, HDC dc)
     SetBkMode(dc, oldMode);
     if (previousFont)
         SelectObject(dc, previousFont);
-}
-
-// Rows of the list that its client area shows whole, at least one.
-int VisibleRows(HWND list)
-{
-    RECT client;
-    ::GetClientRect(list, &client);
-    const int rowHeight = static_cast<int>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
-    return rowHeight > 0 && client.bottom >= rowHeight ? client.bottom / rowHeight : 1;
 }
 
 // Moves the current row of a list without selection by a key, as a list

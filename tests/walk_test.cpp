@@ -143,7 +143,6 @@ private:
     int Find(int dir, const std::wstring& component, bool ansi) const
     {
         const auto& items = dirs[static_cast<std::size_t>(dir)];
-        const std::wstring shortWide(component.begin(), component.end());
         for (int pass = 0; pass < 3; ++pass) {
             for (const Item& i : items) {
                 if (i.dir < 0 || i.name == L"." || i.name == L"..")

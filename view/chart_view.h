@@ -25,6 +25,10 @@ inline constexpr int styleNameBytes = 32;
 // as "?", so that a line feed never starts a new label line. No byte below
 // 0x20 or 0x7F is part of a double-byte character in code page 932.
 void MaskControlCharacters(char* text) noexcept;
+void MaskControlCharacters(std::wstring& text) noexcept;
+
+// Code-page text as wide text.
+std::wstring Widened(const char* text);
 
 // Builds the frame title for the entry shown in column 0 (0 the drive total,
 // 2 the unaccounted clusters, else a directory path ending in "\").

@@ -137,6 +137,24 @@ void MaskControlCharacters(char* text) noexcept
     }
 }
 
+void MaskControlCharacters(std::wstring& text) noexcept
+{
+    for (wchar_t& c : text)
+        if (c < 0x20 || c == 0x7F)
+            c = L'?';
+}
+
+std::wstring Widened(const char* text)
+{
+    const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (n <= 1)
+        return {};
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), n);
+    wide.resize(static_cast<std::size_t>(n - 1));
+    return wide;
+}
+
 CString ChartTitle(const EntryTable& table, std::int32_t rootIndex)
 {
     char title[titleBytes];
@@ -183,22 +201,15 @@ std::wstring RealChartTitle(const EntryTable& table, const RealNames& names, std
     }
     if (!real)
         return {};
-    auto widen = [](const char* text) {
-        wchar_t wide[sizeof Entry::name];
-        const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, sizeof Entry::name);
-        return std::wstring(wide, n > 0 ? static_cast<std::size_t>(n - 1) : 0);
-    };
-    std::wstring title = L"Voruta - " + widen(table.At(rootDirEntry).name);
+    std::wstring title = L"Voruta - " + Widened(table.At(rootDirEntry).name);
     for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
         if (!title.empty() && title.back() != L'\\')
             title += L'\\';
         const wchar_t* name = names.Find(*at);
-        title += name ? std::wstring(name) : widen(table.At(*at).DisplayName());
+        title += name ? std::wstring(name) : Widened(table.At(*at).DisplayName());
     }
     title += L'\\';
-    for (wchar_t& c : title)
-        if (c < 0x20 || c == 0x7F)
-            c = L'?';
+    MaskControlCharacters(title);
     return title;
 }
 

@@ -148,17 +148,8 @@ void CChartView::PaintCell(CDC& dc, std::int32_t index)
     }
     // The name line as spelled on disk, the other lines as they are.
     std::wstring text(real);
-    for (wchar_t& c : text)
-        if (c < 0x20 || c == 0x7F)
-            c = L'?';
-    if (const char* rest = std::strchr(label, '\n')) {
-        const int n = MultiByteToWideChar(CP_ACP, 0, rest, -1, nullptr, 0);
-        if (n > 1) {
-            const std::size_t at = text.size();
-            text.resize(at + static_cast<std::size_t>(n));
-            MultiByteToWideChar(CP_ACP, 0, rest, -1, text.data() + at, n);
-            text.resize(at + static_cast<std::size_t>(n - 1));
-        }
-    }
+    MaskControlCharacters(text);
+    if (const char* rest = std::strchr(label, '\n'))
+        text += Widened(rest);
     dc.DrawText(text.c_str(), static_cast<int>(text.size()), &cell, DT_NOPREFIX);
 }
