@@ -410,11 +410,16 @@ LRESULT CALLBACK CToolBar::FloatProc(HWND window, UINT message, WPARAM wParam, L
             SetActiveWindow(bar->frame);
         return 0;
     case raiseAboveFrame:
-        // Under some platforms the window system's stacking can lose track
-        // of the owned window when its frame is raised; taking the window
-        // out of the z-order and back puts it on top for certain.
-        SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        // Some window systems raise an activated frame above its owned
+        // windows while their own z-order still has the bar on top, so that
+        // no reordering reaches the screen. Shown anew, the bar is put on
+        // top for certain, and never above other programs' windows (a
+        // topmost window would be).
+        if (IsWindowVisible(window)) {
+            SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+            SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        }
         return 0;
     case WM_ENTERSIZEMOVE:
         if (bar)

@@ -497,6 +497,8 @@ TEST_F(Frame, FloatingBarLeavesTheActivationWithTheFrame)
     // (Tests running beside this one may take the activation; only the frame
     // taking it back would be wrong.)
     EXPECT_NE(GetActiveWindow(), window) << "not handed back in the middle of a drag";
+    // Raised above its frame on the way, but not above other programs' windows.
+    EXPECT_FALSE(GetWindowLongA(floating, GWL_EXSTYLE) & WS_EX_TOPMOST);
     RECT r;
     GetWindowRect(floating, &r);
     POINT saved;
