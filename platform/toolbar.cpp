@@ -74,7 +74,9 @@ bool CToolBar::Create(HWND parentFrame, DWORD barStyle, UINT id)
          : (barStyle & CBRS_ALIGN_RIGHT)  ? DockSide::right
                                           : DockSide::top;
     vertical = side == DockSide::left || side == DockSide::right;
-    const CString cls = RegisterWndClass(0, LoadCursorA(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    // Its gripper runs across the whole short side, and turns with the bar:
+    // any change of size paints the bar anew, none keeps old bits.
+    const CString cls = RegisterWndClass(CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     return CreateEx(0, cls, "", WS_CHILD | WS_CLIPCHILDREN | (barStyle & WS_VISIBLE), RECT{0, 0, 0, 0}, parentFrame,
                     id);
 }

@@ -351,7 +351,31 @@ class FrameDocking : public Frame, public testing::WithParamInterface<DockCase> 
 
 TEST_P(FrameDocking, ViewFillsWhatTheBarLeaves)
 {
-    frame->toolBar.Dock(GetParam().side);
+    // The gripper's edge as shown, and as painted anew: a bar turned from a
+    // column keeps nothing of the column's picture.
+    const auto gripper = [this](bool repaint) {
+        if (repaint)
+            RedrawWindow(frame->toolBar, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        // What the window system reports of the move comes back in a while.
+        MSG msg;
+        for (const DWORD until = GetTickCount() + 100; static_cast<LONG>(GetTickCount() - until) < 0; Sleep(10)) {
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&msg);
+        }
+        std::vector<COLORREF> pixels;
+        RECT r;
+        GetClientRect(frame->toolBar, &r);
+        HDC dc = GetDC(frame->toolBar);
+        for (int y = 0; y < r.bottom; ++y)
+            for (int x = 0; x < 12; ++x)
+                pixels.push_back(GetPixel(dc, x, y));
+        ReleaseDC(frame->toolBar, dc);
+        return pixels;
+    };
+    for (const DockSide before : {DockSide::bottom, DockSide::left, GetParam().side})
+        frame->toolBar.Dock(before), gripper(false);
+    const std::vector<COLORREF> shown = gripper(false);
+    EXPECT_EQ(shown, gripper(true));
     RECT client, bar, view;
     GetClientRect(window, &client);
     GetWindowRect(frame->toolBar, &bar);
