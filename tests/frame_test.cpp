@@ -357,11 +357,7 @@ TEST_P(FrameDocking, ViewFillsWhatTheBarLeaves)
         if (repaint)
             RedrawWindow(frame->toolBar, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         // What the window system reports of the move comes back in a while.
-        MSG msg;
-        for (const DWORD until = GetTickCount() + 100; static_cast<LONG>(GetTickCount() - until) < 0; Sleep(10)) {
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageA(&msg);
-        }
+        test::PumpMessages(100);
         std::vector<COLORREF> pixels;
         RECT r;
         GetClientRect(frame->toolBar, &r);
@@ -502,14 +498,7 @@ TEST_F(Frame, FloatingBarLeavesTheActivationWithTheFrame)
     // ... and activated through its caption, it hands the activation back.
     SetActiveWindow(window);
     SetActiveWindow(floating);
-    MSG msg;
-    const DWORD deadline = GetTickCount() + 2000;
-    while (GetActiveWindow() != window && static_cast<LONG>(GetTickCount() - deadline) < 0) {
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        Sleep(10);
-    }
-    EXPECT_EQ(GetActiveWindow(), window);
+    EXPECT_TRUE(test::PumpMessages(2000, [this] { return GetActiveWindow() == window; }));
     EXPECT_EQ(GetWindow(floating, GW_OWNER), window) << "an owned window stays above its frame";
     // Its caption is drawn active while the frame is, and only then (read
     // at once: nothing else can take the activation before the next pump).
@@ -528,10 +517,7 @@ TEST_F(Frame, FloatingBarLeavesTheActivationWithTheFrame)
     // While its caption is dragged it keeps the activation.
     SendMessageA(floating, WM_ENTERSIZEMOVE, 0, 0);
     SetActiveWindow(floating);
-    for (const DWORD until = GetTickCount() + 200; static_cast<LONG>(GetTickCount() - until) < 0; Sleep(10)) {
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-    }
+    test::PumpMessages(200);
     // (Tests running beside this one may take the activation; only the frame
     // taking it back would be wrong.)
     EXPECT_NE(GetActiveWindow(), window) << "not handed back in the middle of a drag";
@@ -818,19 +804,12 @@ TEST(App, StartUpShowsTheFrameAndAsksForADrive)
         asked = true;
         EndDialog(dialog, IDCANCEL);
     });
-    MSG msg;
-    const DWORD until = GetTickCount() + 3000;
-    while (!asked && GetTickCount() < until) {
-        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        else
-            Sleep(1);
-    }
-    EXPECT_TRUE(asked);
+    EXPECT_TRUE(test::PumpMessages(3000, [&] { return asked; }));
     EXPECT_EQ(frame->view.rootIndex, -1);
     DestroyWindow(window);
     // The main window's end asks the loop to quit and lets go of the frame.
     EXPECT_EQ(app.mainWindow, nullptr);
+    MSG msg;
     EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 

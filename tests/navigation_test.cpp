@@ -219,11 +219,7 @@ TEST_P(DialogOpening, OpensTheDriveDialog)
     const LRESULT result = SendMessageA(View(), c.message, c.wParam, 0);
     if (!c.opens) {
         // Let the timer look once more: no dialog may be there.
-        MSG msg;
-        const DWORD until = GetTickCount() + 150;
-        while (GetTickCount() < until)
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageA(&msg);
+        test::PumpMessages(150);
         test::OnNextDialog(nullptr);
     }
     EXPECT_EQ(opened, c.opens);

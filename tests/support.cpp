@@ -404,4 +404,19 @@ void OnNextDialog(std::function<void(HWND dialog)> act)
     SetTimer(nullptr, 0, 30, &DialogTimer);
 }
 
+bool PumpMessages(DWORD ms, const std::function<bool()>& done)
+{
+    const DWORD until = GetTickCount() + ms;
+    MSG msg;
+    for (;;) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        if (done && done())
+            return true;
+        if (static_cast<LONG>(GetTickCount() - until) >= 0)
+            return false;
+        Sleep(5);
+    }
+}
+
 }  // namespace test

@@ -107,4 +107,8 @@ private:
 // after `act`, fails the test, and the dialog is then closed.
 void OnNextDialog(std::function<void(HWND dialog)> act);
 
+// Dispatches this thread's messages until `done` says so or `ms` have
+// passed (all of them without `done`); tells whether `done` was met.
+bool PumpMessages(DWORD ms, const std::function<bool()>& done = nullptr);
+
 }  // namespace test
