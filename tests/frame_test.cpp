@@ -501,7 +501,8 @@ TEST_F(Frame, FloatingBarLeavesTheActivationWithTheFrame)
     EXPECT_TRUE(test::PumpMessages(2000, [this] { return GetActiveWindow() == window; }));
     EXPECT_EQ(GetWindow(floating, GW_OWNER), window) << "an owned window stays above its frame";
     // Its caption is drawn active while the frame is, and only then (read
-    // at once: nothing else can take the activation before the next pump).
+    // at once: no other program can take the activation before the next
+    // pump).
     const auto caption = [floating] {
         HDC dc = GetWindowDC(floating);
         const COLORREF c = GetPixel(dc, 20, GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYSMCAPTION) / 2);
@@ -511,7 +512,7 @@ TEST_F(Frame, FloatingBarLeavesTheActivationWithTheFrame)
     HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
     SetActiveWindow(other);
     EXPECT_EQ(caption(), GetSysColor(COLOR_INACTIVECAPTION));
-    SetActiveWindow(window);
+    SetForegroundWindow(window);
     EXPECT_EQ(caption(), GetSysColor(COLOR_ACTIVECAPTION));
     DestroyWindow(other);
     // While its caption is dragged it keeps the activation.
