@@ -541,7 +541,7 @@ TEST_F(Frame, FloatingBarTakesNoInputWhileADialogRuns)
     frame->toolBar.Float(POINT{300, 300});
     HWND floating = frame->toolBar.FloatingWindow();
     SetActiveWindow(window);
-    for (const UINT command : {ID_APP_ABOUT, ID_FONT_CHANGE}) {
+    for (const UINT command : {ID_APP_ABOUT, ID_FONT_CHANGE, ID_DRIVE_CHANGE}) {
         bool ran = false;
         test::OnNextDialog([&](HWND dialog) {
             ran = true;
