@@ -166,6 +166,15 @@ docking)
   drag 16 47 400 300
   region_has 0 60 40 300 "$yellow" && e2e_fail "the tool bar is still on the left"
   region_has 300 250 400 150 "$yellow" || e2e_fail "the tool bar does not float"
+  # Its folder button opens the drive dialog; while that runs, a second
+  # click opens no second one.
+  click_at 415 330
+  wait_window '^ドライブ選択$' 10 >/dev/null || e2e_fail "the floating folder button opened no dialog"
+  click_at 415 330
+  sleep 0.5
+  [ "$(xdotool search --onlyvisible --name '^ドライブ選択$' | wc -l)" = 1 ] || e2e_fail "a second drive dialog opened"
+  xdotool key Escape
+  wait_gone '^ドライブ選択$' || e2e_fail "the drive dialog stayed open"
   # A click on the floating bar leaves the keys with the chart.
   click_at 420 301
   sleep 0.5
