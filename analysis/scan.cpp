@@ -285,7 +285,7 @@ void DriveWalk::AddSubdirectory(Subdirectory& sub)
 
     Frame child;
     child.shortComponent = shortPlain ? sub.shortName : shown;
-    child.index = AppendEntry(frames.back(), sub, shown.c_str());
+    child.index = AppendEntry(frames.back(), shown.c_str(), child.shortComponent.c_str());
     // The name shown may be an 8.3 name, a spelling with "?" or, where the
     // path did not fit, the 8.3 name of a name the code page carries.
     if (child.index >= 0 && realNames && !sub.wideName.empty() &&
@@ -319,10 +319,11 @@ void DriveWalk::AddSubdirectory(Subdirectory& sub)
     frames.back().sums.AddSubdirectory(child.sums);
 }
 
-// Appends the entry of `sub`, a subdirectory of `parent`, named `component`;
-// -1 when it has to be folded into an ancestor's sums: its parent has no
-// entry, no path to it fits the field, or the table cannot grow.
-std::int32_t DriveWalk::AppendEntry(const Frame& parent, const Subdirectory& sub, const char* component)
+// Appends the entry of a subdirectory of `parent` named `component` (by
+// `shortComponent` in a path spelled with 8.3 names); -1 when it has to be
+// folded into an ancestor's sums: its parent has no entry, no path to it fits
+// the field, or the table cannot grow.
+std::int32_t DriveWalk::AppendEntry(const Frame& parent, const char* component, const char* shortComponent)
 {
     if (parent.index < 0 || tableFull)
         return -1;
@@ -362,8 +363,7 @@ std::int32_t DriveWalk::AppendEntry(const Frame& parent, const Subdirectory& sub
         bool fits = true;
         for (std::size_t i = 1; i < frames.size() && fits; ++i)
             fits = append(frames[i].shortComponent.c_str());
-        const bool shortPlain = !sub.shortName.empty() && IsPlainComponent(sub.shortName.c_str());
-        if (!fits || !append(shortPlain ? sub.shortName.c_str() : component))
+        if (!fits || !append(shortComponent))
             return -1;
     }
 

@@ -85,7 +85,7 @@ private:
 
     Listing List(Frame& frame, std::uint64_t expectedId);
     void AddSubdirectory(Subdirectory& sub);
-    std::int32_t AppendEntry(const Frame& parent, const Subdirectory& sub, const char* component);
+    std::int32_t AppendEntry(const Frame& parent, const char* component, const char* shortComponent);
     void Finish();
     void AddFile(Sums& sums, const ListedItem& item) noexcept;
     void Tick()

@@ -5,21 +5,19 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 namespace dump {
 
-std::string Utf8(const std::string& text)
+namespace {
+
+std::string Utf8(const wchar_t* wide, int length)
 {
-    const int wideLength = MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
-    MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()), wide.data(), wideLength);
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, out.data(), length, nullptr, nullptr);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, length, out.data(), bytes, nullptr, nullptr);
     return out;
 }
-
-namespace {
 
 // UTF-8 with every control character written as \xHH.
 std::string EscapedUtf8(const std::string& utf8)
@@ -40,6 +38,14 @@ std::string EscapedUtf8(const std::string& utf8)
 
 }  // namespace
 
+std::string Utf8(const std::string& text)
+{
+    const int wideLength = MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+    MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()), wide.data(), wideLength);
+    return Utf8(wide.data(), wideLength);
+}
+
 std::string EscapedName(const std::string& text)
 {
     return EscapedUtf8(Utf8(text));
@@ -47,11 +53,7 @@ std::string EscapedName(const std::string& text)
 
 std::string EscapedWide(const wchar_t* text)
 {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(length > 0 ? length : 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), length, nullptr, nullptr);
-    utf8.resize(std::strlen(utf8.c_str()));
-    return EscapedUtf8(utf8);
+    return EscapedUtf8(Utf8(text, static_cast<int>(std::wcslen(text))));
 }
 
 std::string VolumeLine(const CChartView& view, std::int32_t result)
