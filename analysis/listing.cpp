@@ -85,6 +85,8 @@ void FromRecord(const IdBothDirInfo& record, ListedItem& item)
     item.attributes = record.fileAttributes;
     item.sizeHigh = static_cast<DWORD>(record.endOfFile.QuadPart >> 32);
     item.sizeLow = static_cast<DWORD>(record.endOfFile.QuadPart);
+    item.hasAllocation = true;
+    item.allocated = static_cast<std::uint64_t>(record.allocationSize.QuadPart);
     const std::size_t length = record.fileNameLength / sizeof(WCHAR);
     item.exact = ToCodePage(record.fileName, static_cast<int>(length), item.name, sizeof item.name);
     SetWideName(record.fileName, length, item);
@@ -97,6 +99,7 @@ void FromWide(const WIN32_FIND_DATAW& data, ListedItem& item)
     item.attributes = data.dwFileAttributes;
     item.sizeHigh = data.nFileSizeHigh;
     item.sizeLow = data.nFileSizeLow;
+    item.hasAllocation = false;
     item.exact = ToCodePage(data.cFileName, -1, item.name, sizeof item.name);
     SetWideName(data.cFileName, wcsnlen(data.cFileName, MAX_PATH), item);
     SetShortName(data.cAlternateFileName, -1, item);
@@ -108,6 +111,7 @@ void FromAnsi(const WIN32_FIND_DATAA& data, ListedItem& item)
     item.attributes = data.dwFileAttributes;
     item.sizeHigh = data.nFileSizeHigh;
     item.sizeLow = data.nFileSizeLow;
+    item.hasAllocation = false;
     // The ANSI listing gives "?" for what the code page lacks.
     std::memcpy(item.name, data.cFileName, sizeof data.cFileName);
     item.exact = std::strchr(data.cFileName, '?') == nullptr;

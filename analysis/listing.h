@@ -12,12 +12,15 @@
 // `exact` says that it is the item's real name (no best-fit substitute, no
 // character the code page lacks). `shortName` is the 8.3 name, or empty.
 // On a wide listing `wideName` holds the real name and `id` the file id the
-// listing gives (0 where it gives none).
+// listing gives (0 where it gives none). `allocated` is the space the file
+// occupies on disk, where the listing gives it (`hasAllocation`).
 struct ListedItem {
     DWORD attributes;
     DWORD sizeHigh;
     DWORD sizeLow;
     bool exact;
+    bool hasAllocation;
+    std::uint64_t allocated;
     char name[2 * MAX_PATH];  // a 259-character wide name takes up to 518 bytes
     char shortName[14];
     std::uint64_t id;

@@ -104,50 +104,9 @@ struct DriveWalk::Frame {
     std::size_t next = 0;
 };
 
-// The file ids of the directories listed so far: open addressing over
-// 64-bit ids, 0 standing for an empty slot.
-class DriveWalk::IdSet {
-public:
-    // False when `id` was in the set already.
-    bool Insert(std::uint64_t id)
-    {
-        if ((count + 1) * 10 > slots.size() * 7)
-            Rehash(slots.empty() ? 1024 : slots.size() * 2);
-        if (!Place(slots, id))
-            return false;
-        ++count;
-        return true;
-    }
-
-private:
-    static bool Place(std::vector<std::uint64_t>& into, std::uint64_t id) noexcept
-    {
-        const std::size_t mask = into.size() - 1;
-        for (std::size_t i = static_cast<std::size_t>((id * 0x9E3779B97F4A7C15ull) >> 32) & mask;; i = (i + 1) & mask) {
-            if (into[i] == id)
-                return false;
-            if (into[i] == 0) {
-                into[i] = id;
-                return true;
-            }
-        }
-    }
-    void Rehash(std::size_t size)
-    {
-        std::vector<std::uint64_t> larger(size, 0);
-        for (const std::uint64_t id : slots)
-            if (id != 0)
-                Place(larger, id);
-        slots.swap(larger);
-    }
-
-    std::vector<std::uint64_t> slots;
-    std::size_t count = 0;
-};
-
 DriveWalk::DriveWalk(EntryTable& table_, DirectoryLister& lister_, const ClusterGeometry& geometry_,
                      ScanProgress* progress_, RealNames* realNames_)
-    : table(table_), lister(lister_), geometry(geometry_), progress(progress_), realNames(realNames_), listed(std::make_unique<IdSet>()),
+    : table(table_), lister(lister_), geometry(geometry_), progress(progress_), realNames(realNames_),
       item(std::make_unique<ListedItem>())
 {
 }
@@ -174,7 +133,7 @@ void DriveWalk::Walk(std::int32_t index)
     }
     top.wideLength = widePath.size();
     frames.push_back(std::move(top));
-    if (List(frames.back(), 0) != Listing::listed) {
+    if (List(frames.back(), 0, false) != Listing::listed) {
         frames.clear();
         ++counts.unlistable;
         return;
@@ -189,13 +148,16 @@ void DriveWalk::Walk(std::int32_t index)
         }
     }
     frames.clear();
+    counts.idBytes = directories.Bytes() + fileIds.Bytes();
 }
 
 // Lists `frame`'s directory: its files are added to its sums and its
 // subdirectories kept for later, so that one listing is open at a time. A
 // wide listing is given up unless it opened the directory that was listed
-// (`expectedId`, 0 when not known) and no directory listed before.
-DriveWalk::Listing DriveWalk::List(Frame& frame, std::uint64_t expectedId)
+// (`expectedId`, 0 when not known) and no directory listed before. Opened
+// `byShortName`, it must prove to be the directory listed: an 8.3 name may
+// also be another directory's long name.
+DriveWalk::Listing DriveWalk::List(Frame& frame, std::uint64_t expectedId, bool byShortName)
 {
     DirectoryLister::Handle listing = DirectoryLister::none;
     if (lister.Wide()) {
@@ -203,7 +165,11 @@ DriveWalk::Listing DriveWalk::List(Frame& frame, std::uint64_t expectedId)
         listing = lister.OpenWide(widePath.c_str(), opened);
         if (listing == DirectoryLister::none)
             return Listing::failed;
-        if (opened != 0 && ((expectedId != 0 && opened != expectedId) || !listed->Insert(opened))) {
+        const bool other = byShortName ? opened == 0 || opened != expectedId
+                                       : opened != 0 && expectedId != 0 && opened != expectedId;
+        // Where the set has no room left the directory is not entered: a
+        // link back up would not be recognised.
+        if (other || (opened != 0 && directories.Insert(opened) != IdSet::Insertion::added)) {
             lister.Close(listing);
             return Listing::notEntered;
         }
@@ -274,14 +240,26 @@ void DriveWalk::AddSubdirectory(Subdirectory& sub)
 
     // A junction or directory link is counted, but its target is not
     // walked: it is counted where it really lives, and a loop would never
-    // end. On a wide lister only the real name opens a directory; on the
+    // end. On a wide lister the real name opens a directory, or where no
+    // path can spell that, its 8.3 name with the id the listing gave; on the
     // ANSI one the name shown does where it is the long or the short name.
     bool enter = !(sub.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    if (lister.Wide())
-        enter = enter && IsPlainWideComponent(sub.wideName.data(), sub.wideName.size()) &&
-                frames.back().wideLength + 1 + sub.wideName.size() <= maxWidePath;
-    else
+    std::wstring component = sub.wideName;
+    bool byShortName = false;
+    if (lister.Wide()) {
+        wchar_t shortWide[16];
+        int n = 0;
+        if (!IsPlainWideComponent(component.data(), component.size()) && shortPlain && sub.id != 0)
+            n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, sub.shortName.c_str(), -1, shortWide, 16);
+        if (n > 1) {
+            component.assign(shortWide, static_cast<std::size_t>(n - 1));
+            byShortName = true;
+        }
+        enter = enter && IsPlainWideComponent(component.data(), component.size()) &&
+                frames.back().wideLength + 1 + component.size() <= maxWidePath;
+    } else {
         enter = enter && (longPlain || shortPlain);
+    }
 
     Frame child;
     child.shortComponent = shortPlain ? sub.shortName : shown;
@@ -302,11 +280,11 @@ void DriveWalk::AddSubdirectory(Subdirectory& sub)
             widePath.resize(frames.back().wideLength);
             if (widePath.back() != L'\\')
                 widePath.push_back(L'\\');
-            widePath.append(sub.wideName);
+            widePath.append(component);
             child.wideLength = widePath.size();
         }
         if (child.index >= 0 || lister.Wide())
-            listing = List(child, sub.id);
+            listing = List(child, sub.id, byShortName);
     }
     if (listing == Listing::listed) {
         frames.push_back(std::move(child));
@@ -407,8 +385,33 @@ void DriveWalk::AddFile(Sums& sums, const ListedItem& found) noexcept
 {
     const std::uint32_t high = found.sizeHigh;
     const std::uint32_t low = found.sizeLow;
+    const std::uint64_t size = (std::uint64_t{high} << 32) + low;
+    sums.files += 1;
+    ++counts.files;
+    // Another name of a file counted already: its space counts once, where
+    // the walk met it first.
+    if (found.id != 0) {
+        const IdSet::Insertion known = fileIds.Insert(found.id);
+        if (known == IdSet::Insertion::present) {
+            ++counts.hardLinks;
+            counts.hardLinkBytes += size;
+            return;
+        }
+        if (known == IdSet::Insertion::full)
+            ++counts.unchecked;
+    }
+    sums.bytes += size;
     const std::uint32_t c = geometry.clusterBytes;
-    sums.bytes += (std::uint64_t{high} << 32) + low;
+    if (found.hasAllocation) {
+        // What the file occupies: less than its size where it is compressed,
+        // sparse, held in its file record or elsewhere, more where space was
+        // set aside for it.
+        const std::uint64_t allocated = found.allocated;
+        sums.clusters += static_cast<std::uint32_t>(allocated / c + (allocated % c != 0));
+        if (allocated > size)
+            sums.slack += allocated - size;
+        return;
+    }
     std::uint32_t q = low / c;
     const std::uint32_t r = low % c;
     if (r != 0) {
@@ -417,8 +420,6 @@ void DriveWalk::AddFile(Sums& sums, const ListedItem& found) noexcept
     }
     q += geometry.clustersPer4G * high;
     sums.clusters += q;
-    sums.files += 1;
-    ++counts.files;
 }
 
 WalkCounts BuildDriveTree(EntryTable& table, DirectoryLister& lister, const char* rootPath,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "analysis/entry.h"
+#include "analysis/idset.h"
 #include "analysis/listing.h"
 #include "analysis/names.h"
 
@@ -17,7 +18,9 @@
 // already listed or not the one its parent listed), directories that could
 // not be listed, and directories whose sums were folded into the nearest
 // ancestor with an entry because no path to them fits an entry (overlong) or
-// the table could not grow (noRoom).
+// the table could not grow (noRoom). Of the files: names of a file counted
+// already (hardLinks, whose hardLinkBytes were not counted again), and files
+// whose id there was no memory left to remember (unchecked, counted in full).
 struct WalkCounts {
     std::uint32_t dirsListed = 0;
     std::uint32_t files = 0;
@@ -25,7 +28,11 @@ struct WalkCounts {
     std::uint32_t unlistable = 0;
     std::uint32_t overlong = 0;
     std::uint32_t noRoom = 0;
-    bool stopped = false;  // the progress asked the walk to stop
+    std::uint32_t hardLinks = 0;
+    std::uint64_t hardLinkBytes = 0;
+    std::uint32_t unchecked = 0;
+    std::uint64_t idBytes = 0;  // memory of the sets of ids when the walk ended
+    bool stopped = false;       // the progress asked the walk to stop
 };
 
 // Told of the walk's counts now and then while it runs: at every directory
@@ -58,7 +65,10 @@ bool IsPlainWideComponent(const wchar_t* name, std::size_t length) noexcept;
 // The walk over one table: lists every directory once, depth first, appends
 // an entry per subdirectory in pre-order and adds each subtree's sums into
 // its directory. On a wide lister every directory is opened through its real
-// wide path and recognised by its file id.
+// wide path (or, where no path can spell that, its 8.3 name) and recognised
+// by its file id. A file counts the clusters it occupies where the listing
+// gives its allocation, else those its size fills; a file whose id was
+// counted already (another name of it) counts as a file alone.
 class DriveWalk {
 public:
     // With `realNames`, the real name of every entry whose shown name is not
@@ -74,16 +84,21 @@ public:
     void Walk(std::int32_t index);
 
     const WalkCounts& Counts() const noexcept { return counts; }
+    // Bounds the memory of each set of ids, before the walk.
+    void LimitIdBytes(std::size_t bytes) noexcept
+    {
+        directories = IdSet(bytes);
+        fileIds = IdSet(bytes);
+    }
 
 private:
     struct Sums;
     struct Subdirectory;
     struct Frame;
-    class IdSet;
     enum class Listing { listed, failed, notEntered };
     enum class Fold { none, overlong, noRoom };
 
-    Listing List(Frame& frame, std::uint64_t expectedId);
+    Listing List(Frame& frame, std::uint64_t expectedId, bool byShortName);
     void AddSubdirectory(Subdirectory& sub);
     std::int32_t AppendEntry(const Frame& parent, const char* component, const char* shortComponent);
     void Finish();
@@ -102,7 +117,8 @@ private:
     WalkCounts counts;
     std::vector<Frame> frames;
     std::wstring widePath;
-    std::unique_ptr<IdSet> listed;
+    IdSet directories;  // listed so far
+    IdSet fileIds;      // counted so far
     std::unique_ptr<ListedItem> item;
     bool tableFull = false;
 };

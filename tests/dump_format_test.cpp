@@ -69,7 +69,7 @@ TEST(DumpFormat, LabelLineEscapesLineFeedsAndShowsTheNameAsDrawn)
 
 TEST(DumpTool, HeightIsTheChartsClientHeightAndRootMustBeInTheTree)
 {
-    test::ScratchDrive drive("mkdir 表 && truncate -s 4096 表/f");
+    test::ScratchDrive drive("mkdir 表 && fallocate -l 4097 表/f && ln 表/f g");
     ASSERT_TRUE(drive.Letter());
     const std::string letter(1, drive.Letter());
     const std::string dump = "\"" + test::BuiltProgram("voruta-dump.exe") + "\" " + letter;
@@ -77,7 +77,7 @@ TEST(DumpTool, HeightIsTheChartsClientHeightAndRootMustBeInTheTree)
     ASSERT_EQ(test::RunProgram(dump + " 300", out), 0) << out;
     // Entry 0 spans the whole client height: column 0, rows [0, 300).
     EXPECT_NE(out.find("\t0\t0\t300\t(Total)\t\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("\nskipped\t0\t0\t0\t0\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\nskipped\t0\t0\t0\t0\nhardlinks\t1\t4097\t0\n"), std::string::npos) << out;
     EXPECT_EQ(test::RunProgram(dump + " 300 4", out), 2) << "entries 0 to 3 only";
     EXPECT_EQ(test::RunProgram(dump + " 300 3", out), 0) << out;
     // The title as UTF-8, like every name.

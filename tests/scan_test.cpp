@@ -53,7 +53,7 @@ protected:
 TEST_F(Scan, WorkedExampleAndTheFixedEntries)
 {
     // A directory with a 1-byte file, a 4096-byte file and an empty subdirectory.
-    ScratchDrive drive("mkdir -p DIR/SUB && truncate -s 1 DIR/a && truncate -s 4096 DIR/b");
+    ScratchDrive drive("mkdir -p DIR/SUB && fallocate -l 1 DIR/a && fallocate -l 4096 DIR/b");
     ASSERT_TRUE(drive.Letter());
     ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
     const std::string root = std::string(1, drive.Letter()) + ":\\";
@@ -101,22 +101,40 @@ TEST_F(Scan, WorkedExampleAndTheFixedEntries)
     EXPECT_EQ(At(0).bottom, 400);
 }
 
-TEST_F(Scan, FileSizesAsThePlatformReportsThem)
+TEST_F(Scan, SpaceAsTheDiskHoldsItWithHardLinksOnce)
 {
-    // A sparse 5 GiB file: H = 1, L = 2^30; with 32 KiB clusters 163840 clusters.
-    ScratchDrive drive("truncate -s 5G big && truncate -s 1 small");
+    // A sparse 5 GiB file (H = 1, L = 2^30, no cluster of its own), 10 MiB
+    // with three names in three folders, 100 bytes with 8 MiB set aside, and
+    // one byte.
+    ScratchDrive drive("mkdir a b c && truncate -s 5G sparse && fallocate -l 10M a/ten && ln a/ten b/ten && "
+                       "ln a/ten c/ten && printf %0100d 0 > pre && fallocate -n -l 8M pre && fallocate -l 1 one");
     ASSERT_TRUE(drive.Letter());
-    fake->sectorsPerCluster = 64;
+    fake->totalClusters = 16384;
+    fake->freeClusters = 11000;
     ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
-    EXPECT_EQ(At(1).bytes, 5368709121ull);
-    EXPECT_EQ(At(1).slack, 32767u);
-    EXPECT_EQ(At(1).clusters, 163841u);
-    EXPECT_EQ(At(1).files, 2u);
+    EXPECT_EQ(At(1).bytes, 5368709120ull + 10485760 + 100 + 1);
+    EXPECT_EQ(At(1).slack, 8388608u - 100 + 4095);
+    EXPECT_EQ(At(1).clusters, 2560u + 2048 + 1 + 3);
+    EXPECT_EQ(At(1).files, 6u);
+    // The first name met holds the space; the others are files alone.
+    int holders = 0;
+    for (int i = 3; i < 6; ++i) {
+        EXPECT_EQ(At(i).files, 1u);
+        holders += At(i).bytes == 10485760 && At(i).clusters == 2560;
+        EXPECT_EQ(At(i).bytes == 0 && At(i).clusters == 0, At(i).bytes != 10485760) << At(i).name;
+    }
+    EXPECT_EQ(holders, 1);
+    EXPECT_EQ(View().scanCounts.hardLinks, 2u);
+    EXPECT_EQ(View().scanCounts.hardLinkBytes, 20971520u);
+    EXPECT_EQ(View().scanCounts.unchecked, 0u);
+    // Clusters in use that the walk did not find.
+    EXPECT_EQ(At(1).nextSibling, 2);
+    EXPECT_EQ(At(2).clusters, 16384u - 11000 - 4612);
 }
 
 TEST_F(Scan, ChildrenInListingOrder)
 {
-    ScratchDrive drive("mkdir -p A/A1 A/A2 B C && truncate -s 1 B/f");
+    ScratchDrive drive("mkdir -p A/A1 A/A2 B C && fallocate -l 1 B/f");
     ASSERT_TRUE(drive.Letter());
     ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
     const std::string root = std::string(1, drive.Letter()) + ":\\";
@@ -141,7 +159,7 @@ TEST_F(Scan, ChildrenInListingOrder)
 TEST_F(Scan, JapaneseNamesWithTrailByte5C)
 {
     // 表 and 予 both end in the byte 0x5C in CP932.
-    ScratchDrive drive("mkdir -p 表/予 日本 && truncate -s 10 表/予/f && truncate -s 5 日本/g");
+    ScratchDrive drive("mkdir -p 表/予 日本 && fallocate -l 10 表/予/f && fallocate -l 5 日本/g");
     ASSERT_TRUE(drive.Letter());
     ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
     const std::string root = std::string(1, drive.Letter()) + ":\\";
@@ -161,7 +179,7 @@ TEST_F(Scan, JapaneseNamesWithTrailByte5C)
 
 TEST_F(Scan, DirectoryLinksAreCountedButNotWalked)
 {
-    ScratchDrive drive("mkdir -p real/deep && truncate -s 4096 real/deep/f && ln -s .. real/loop && ln -s real alias");
+    ScratchDrive drive("mkdir -p real/deep && fallocate -l 4096 real/deep/f && ln -s .. real/loop && ln -s real alias");
     ASSERT_TRUE(drive.Letter());
     ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
     const std::string root = std::string(1, drive.Letter()) + ":\\";
@@ -180,7 +198,7 @@ TEST_F(Scan, DirectoryLinksAreCountedButNotWalked)
 TEST_F(Scan, UnspellableNameIsWalkedThroughItsShortName)
 {
     // A Hangul name has no CP932 spelling; the listing shows it with "?".
-    ScratchDrive drive("d=$(printf '\\355\\225\\234\\352\\270\\200'); mkdir \"$d\" && truncate -s 4096 \"$d/f\"");
+    ScratchDrive drive("d=$(printf '\\355\\225\\234\\352\\270\\200'); mkdir \"$d\" && fallocate -l 4096 \"$d/f\"");
     ASSERT_TRUE(drive.Letter());
     ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
     ASSERT_EQ(View().table.Count(), 4);
@@ -193,38 +211,41 @@ TEST_F(Scan, EveryDirectoryListedOnceThroughItsRealName)
 {
     // Names the code page cannot carry (a yen sign, e-acute, i-diaeresis),
     // names ending in dots, names with characters no Windows name holds, a
-    // Linux backslash, case twins whose 8.3 names collide, a directory named
-    // like another's 8.3 name, and a link to "." sharing that 8.3 name. Each
-    // directory holds one file.
+    // Linux backslash, a Shift_JIS name whose trail byte is a backslash, case
+    // twins whose 8.3 names collide, a directory named like another's 8.3
+    // name, and a link to "." sharing that 8.3 name. Each directory holds one
+    // file; "p|q" also holds a directory with a file.
     ScratchDrive drive(
         "y=$(printf '\\302\\245'); e=$(printf '\\303\\251'); i=$(printf '\\303\\257'); "
         "A=$(printf '\\303\\204'); a=$(printf '\\303\\244'); U=$(printf '\\303\\234'); o=$(printf '\\303\\266'); "
         "I=$(printf '\\303\\217'); O=$(printf '\\303\\226'); E=$(printf '\\303\\211'); u=$(printf '\\303\\274'); "
+        "h=$(printf '\\225\\134'); "
         "for d in \"u${y}..${y}\" \"v${y}..${y}..${y}\" \"a${y}b\" \"caf$e\" cafe \"na${i}ve\" naive "
         "dot. ... .... 's*t' 'p|q' 'lt<gt>' 'quo\"te' 'back\\slash' \"$A\" \"$a\" \"${U}n${i}c${o}d${e}\" "
-        "\"${U}N${I}C${O}D${E}\" _N_C~KMB; do mkdir -- \"$d\" && truncate -s 4096 -- \"$d/f\" || exit 1; done; "
-        "ln -s . \"${u}n${i}c${o}d${e}\"");
+        "\"${U}N${I}C${O}D${E}\" _N_C~KMB \"$h\"; do mkdir -- \"$d\" && fallocate -l 4096 -- \"$d/f\" || exit 1; done; "
+        "mkdir 'p|q/in' && fallocate -l 4096 'p|q/in/f' && ln -s . \"${u}n${i}c${o}d${e}\"");
     ASSERT_TRUE(drive.Letter());
     const DWORD start = GetTickCount();
     ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
     EXPECT_LT(GetTickCount() - start, 1000u);
     const std::string root = std::string(1, drive.Letter()) + ":\\";
-    ASSERT_EQ(View().table.Count(), 3 + 21) << "every directory once";
+    ASSERT_EQ(View().table.Count(), 3 + 23) << "every directory once";
     std::uint32_t found = 0;
     for (int i = 3; i < View().table.Count(); ++i) {
         const std::string path = At(i).name;
         EXPECT_EQ(path.find("\\.."), std::string::npos) << path;
-        EXPECT_LE(At(i).files, 1u) << path;
-        found += At(i).files;
+        EXPECT_LE(At(i).files, At(i).dirs + 1) << path;
+        found += At(i).parent == 1 ? At(i).files : 0;
     }
-    // Five names hold characters no Windows path may: counted, not entered;
-    // so is the link.
-    EXPECT_EQ(found, 15u);
-    EXPECT_EQ(At(1).files, 15u) << "no file counted twice";
-    EXPECT_EQ(At(1).bytes, 15u * 4096);
-    EXPECT_EQ(View().scanCounts.notEntered, 6u);
+    // Five names no Windows path can spell are entered through their 8.3
+    // names, "p|q/in" too. The Shift_JIS name is counted, not entered: Wine
+    // gives it no 8.3 name without its backslash. Nor is the link.
+    EXPECT_EQ(found, 21u);
+    EXPECT_EQ(At(1).files, 21u) << "no file counted twice";
+    EXPECT_EQ(At(1).bytes, 21u * 4096);
+    EXPECT_EQ(View().scanCounts.notEntered, 2u);
     EXPECT_EQ(View().scanCounts.unlistable, 0u);
-    EXPECT_EQ(View().scanCounts.dirsListed, 1u + 15u);
+    EXPECT_EQ(View().scanCounts.dirsListed, 1u + 21u);
     EXPECT_EQ(At(Find(root + "cafe")).files, 1u);
     EXPECT_EQ(At(Find(root + "_N_C~KMB")).files, 1u);
     // The listing's names, converted without best fit: e-acute is no "e".
@@ -258,9 +279,9 @@ TEST_F(Scan, OverlongPathsAreNeverWrittenPastTheField)
     // 256 bytes: recorded, and listed through its wide path. 90 levels of 表
     // (no 8.3 name; three bytes a level): 85 fit, the 5 below are folded
     // into the 85th.
-    ScratchDrive drive("mkdir -p " + a + "/" + b + "/" + c + " " + a + "/" + d + " && truncate -s 1 " + a + "/" +
-                       b + "/" + c + "/f && truncate -s 1 " + a + "/" + b + "/g && truncate -s 1 " + a + "/" + d +
-                       "/h && p=. && for i in $(seq 1 90); do p=$p/表; mkdir $p && truncate -s 1 $p/f; done");
+    ScratchDrive drive("mkdir -p " + a + "/" + b + "/" + c + " " + a + "/" + d + " && fallocate -l 1 " + a + "/" +
+                       b + "/" + c + "/f && fallocate -l 1 " + a + "/" + b + "/g && fallocate -l 1 " + a + "/" + d +
+                       "/h && p=. && for i in $(seq 1 90); do p=$p/表; mkdir $p && fallocate -l 1 $p/f; done");
     ASSERT_TRUE(drive.Letter());
     ASSERT_EQ(View().ScanDrive(drive.Letter()), 1);
     const std::string root = std::string(1, drive.Letter()) + ":\\";
@@ -367,7 +388,7 @@ class ScanUnaccounted : public Scan, public testing::WithParamInterface<Unaccoun
 
 TEST_P(ScanUnaccounted, FillsEntry2OnlyWhenTheWalkFoundLess)
 {
-    ScratchDrive drive(std::string("truncate -s ") + GetParam().size + " f");
+    ScratchDrive drive(std::string("fallocate -l ") + GetParam().size + " f");
     ASSERT_TRUE(drive.Letter());
     fake->totalClusters = 1000;
     fake->freeClusters = 200;
@@ -454,7 +475,7 @@ class ScanBadGeometry : public Scan, public testing::WithParamInterface<BadGeome
 
 TEST_P(ScanBadGeometry, ClustersBelowFourBytesFailTheScan)
 {
-    ScratchDrive drive("truncate -s 7 f");
+    ScratchDrive drive("fallocate -l 7 f");
     ASSERT_TRUE(drive.Letter());
     fake->sectorsPerCluster = GetParam().sectorsPerCluster;
     fake->bytesPerSector = GetParam().bytesPerSector;
@@ -492,7 +513,7 @@ TEST_F(Scan, WaitCursorShownDuringAndEndedOnEveryWayOut)
 TEST_F(Scan, ExhaustedStorageEndsWithAConsistentTable)
 {
     // 160 directories; the storage limit stops the table at 131 entries.
-    ScratchDrive drive("for i in $(seq 1 80); do mkdir -p d$i/s; truncate -s 4096 d$i/s/f; done");
+    ScratchDrive drive("for i in $(seq 1 80); do mkdir -p d$i/s; fallocate -l 4096 d$i/s/f; done");
     ASSERT_TRUE(drive.Letter());
     fake->totalClusters = 1000;
     fake->freeClusters = 0;

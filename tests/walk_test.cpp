@@ -19,7 +19,8 @@ namespace {
 // names with characters no path may hold do not open. ANSI (the 9x family):
 // a pattern "M:\a\b\*.*" resolves through real names the code page spells
 // exactly, or 8.3 names, with trailing dots and spaces dropped. Directory ids
-// are their index plus one.
+// are their index plus one; a file has the id and the allocation it is given
+// (wide listings only).
 class MemoryLister final : public DirectoryLister {
 public:
     struct Item {
@@ -27,6 +28,8 @@ public:
         std::string shortName;
         DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
         std::uint64_t size = 0;
+        std::uint64_t allocated = noAllocation;
+        std::uint64_t fileId = 0;
         int dir = -1;       // the directory this item opens, or -1 for a file
         int listedAs = -1;  // the directory whose id the listing gives, where that differs
     };
@@ -60,11 +63,16 @@ public:
         dirs[static_cast<std::size_t>(parent)].push_back(item);
         return id;
     }
-    void AddFile(int parent, const std::wstring& name, std::uint64_t size)
+    static constexpr std::uint64_t noAllocation = ~0ull;
+
+    void AddFile(int parent, const std::wstring& name, std::uint64_t size, std::uint64_t allocated = noAllocation,
+                 std::uint64_t fileId = 0)
     {
         Item item;
         item.name = name;
         item.size = size;
+        item.allocated = allocated;
+        item.fileId = fileId;
         dirs[static_cast<std::size_t>(parent)].push_back(item);
     }
     Item& Last(int parent) { return dirs[static_cast<std::size_t>(parent)].back(); }
@@ -105,7 +113,9 @@ public:
             from.name.copy(item.wideName, MAX_PATH);
             item.wideLength = static_cast<std::uint32_t>(from.name.size());
             const int id = from.listedAs >= 0 ? from.listedAs : from.dir;
-            item.id = id < 0 ? 0 : static_cast<std::uint64_t>(id) + 1;
+            item.id = id < 0 ? from.fileId : static_cast<std::uint64_t>(id) + 1;
+            item.hasAllocation = from.allocated != noAllocation;
+            item.allocated = item.hasAllocation ? from.allocated : 0;
         }
         return true;
     }
@@ -256,6 +266,7 @@ struct FileCase {
     std::uint32_t clusterBytes;
     std::uint64_t slack;
     std::uint32_t clusters;
+    std::uint64_t allocated = MemoryLister::noAllocation;
 };
 
 class WalkFile : public Walk, public testing::WithParamInterface<FileCase> {};
@@ -263,7 +274,7 @@ class WalkFile : public Walk, public testing::WithParamInterface<FileCase> {};
 TEST_P(WalkFile, CountsBytesSlackAndClusters)
 {
     const FileCase& c = GetParam();
-    fs.AddFile(0, L"f", c.size);
+    fs.AddFile(0, L"f", c.size, c.allocated);
     const WalkCounts counts = Build({c.clusterBytes, (1u << 30) / (c.clusterBytes / 4), 0, 1000000});
     EXPECT_EQ(At(1).bytes, c.size);
     EXPECT_EQ(At(1).slack, c.slack);
@@ -284,7 +295,17 @@ INSTANTIATE_TEST_SUITE_P(
                     FileCase{"FiveGiB", 5368709120ull, 32768, 0, 163840},
                     FileCase{"FiveGiBPlusOne", 5368709121ull, 32768, 32767, 163841},
                     // H = 3, L = 2^32 - 1 with 512-byte clusters: 3 x 8388608 + 8388608.
-                    FileCase{"SixteenGiBLessOne", 0x3FFFFFFFFull, 512, 1, 33554432}),
+                    FileCase{"SixteenGiBLessOne", 0x3FFFFFFFFull, 512, 1, 33554432},
+                    // Where the listing gives the allocation, the clusters are
+                    // those it fills and the slack what it holds beyond the size.
+                    FileCase{"Sparse", 0x80000000ull, 4096, 0, 0, 0},
+                    FileCase{"Compressed", 100000, 4096, 0, 16, 65536},
+                    FileCase{"Preallocated", 100, 4096, 8388508, 2048, 8388608},
+                    FileCase{"Resident", 700, 4096, 0, 0, 0},
+                    FileCase{"AllocatedAsSizeFills", 4097, 4096, 4095, 2, 8192},
+                    FileCase{"PartOfACluster", 1, 4096, 511, 1, 512},
+                    // 6 GiB + 512 bytes set aside with 512-byte clusters.
+                    FileCase{"AllocatedBeyond4G", 0x180000001ull, 512, 511, 12582913, 0x180000200ull}),
     test::ByLabel());
 
 TEST_F(Walk, FixedEntriesCarry64BitProductsAndTheFreeClusters)
@@ -435,8 +456,9 @@ TEST_P(WalkName, EntersOnlyThroughANameThatNamesThatDirectory)
     EXPECT_EQ(counts.overlong, 0u);
 }
 
-// The wide walk opens every directory through its real name; the ANSI walk
-// (the 9x family) through the name shown, long or 8.3.
+// The wide walk opens every directory through its real name, or where no
+// path can spell that, its 8.3 name; the ANSI walk (the 9x family) through
+// the name shown, long or 8.3.
 INSTANTIATE_TEST_SUITE_P(
     Names, WalkName,
     testing::Values(
@@ -452,11 +474,12 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"TrailingDot", true, L"dot.", "DOT~1", 0, false, "DOT~1", true},
         NameCase{"FourDots", true, L"....", "", 0, false, "....", true},
         NameCase{"TrailingSpace", true, L"sp ", "SP~1", 0, false, "SP~1", true},
-        NameCase{"Star", true, L"s*t", "ST~1", 0, false, "ST~1", false},
-        NameCase{"Quote", true, L"quo\"te", "QUOTE~1", 0, false, "QUOTE~1", false},
-        NameCase{"Colon", true, L"a:b", "AB~1", 0, false, "AB~1", false},
+        NameCase{"Star", true, L"s*t", "ST~1", 0, false, "ST~1", true},
+        NameCase{"Quote", true, L"quo\"te", "QUOTE~1", 0, false, "QUOTE~1", true},
+        NameCase{"Colon", true, L"a:b", "AB~1", 0, false, "AB~1", true},
+        NameCase{"Question", true, L"q?x", "Q_X~1", 0, false, "Q_X~1", true},
         NameCase{"Tab", true, L"a\tb", "", 0, false, "a\tb", false},
-        NameCase{"Backslash", true, L"a\\b", "AB~2", 0, false, "AB~2", false},
+        NameCase{"Backslash", true, L"a\\b", "AB~2", 0, false, "AB~2", true},
         NameCase{"SlashWithoutShortName", true, L"\u8868/x", "", 0, false, "表?x", false},
         NameCase{"BadShortName", true, L"s*t", "S*T", 0, false, "s*t", false},
         NameCase{"LinkNotEntered", true, L"link", "", FILE_ATTRIBUTE_REPARSE_POINT, false, "link", false},
@@ -499,6 +522,17 @@ void ThousandSiblings(MemoryLister& fs, std::vector<int>& counted)
         std::swprintf(name, 32, L"Verylongname_\u00fc_%03d", i);
         counted.push_back(fs.AddDir(series, name, "VERYLO~" + std::to_string(i % 920)));
     }
+    // A link shown as a plain directory to the first of them, listed before
+    // the set of listed directories grew.
+    fs.AddDir(0, L"again", "", 0, counted[1]);
+}
+
+void ShortNameTakenByAnother(MemoryLister& fs, std::vector<int>& counted)
+{
+    // "q?x" opens only by its 8.3 name, which is also the long name of
+    // another directory: that one is counted once, "q?x" is not entered.
+    fs.AddDir(0, L"q?x", "Q_X~1");
+    counted = {fs.AddDir(0, L"Q_X~1")};
 }
 
 void LinksToDotSharingAShortName(MemoryLister& fs, std::vector<int>& counted)
@@ -566,7 +600,8 @@ TEST_P(WalkTree, ListsEveryDirectoryOnceAndNothingOffTheDrive)
 INSTANTIATE_TEST_SUITE_P(Trees, WalkTree,
                          testing::Values(TreeCase{"CaseTwins", Twins, 0},
                                          TreeCase{"NamedLikeAShortName", NamedLikeAShortName, 0},
-                                         TreeCase{"ThousandSiblings", ThousandSiblings, 0},
+                                         TreeCase{"ThousandSiblings", ThousandSiblings, 1},
+                                         TreeCase{"ShortNameTakenByAnother", ShortNameTakenByAnother, 1},
                                          TreeCase{"LinksToDotSharingAShortName", LinksToDotSharingAShortName, 2},
                                          TreeCase{"LinkToDotDotOutsideTheDrive", LinkToDotDotOutsideTheDrive, 2},
                                          TreeCase{"LinksShownAsPlainDirectories", LinksShownAsPlainDirectories, 2},
@@ -596,6 +631,62 @@ TEST_F(Walk, FullTableFoldsTheRestIntoTheEntriesThereAre)
     EXPECT_EQ(At(1).clusters, 1440u + 1440u);
     EXPECT_EQ(At(1).bytes, 1440u);
     EXPECT_EQ(fs.listed.size(), 1u + 1440u) << "the folded directories are listed too";
+}
+
+TEST_F(Walk, HardLinksCountOnceWhereMetFirst)
+{
+    // 10 MiB (id 77) named in a, in b and twice in c; a thousand other files
+    // in a after it, so that the set of ids grows before b is listed; two
+    // files in c whose id is unknown (0).
+    const int a = fs.AddDir(0, L"a"), b = fs.AddDir(0, L"b"), c = fs.AddDir(0, L"c");
+    fs.AddFile(a, L"ten", 10485760, 10485760, 77);
+    for (int i = 0; i < 1000; ++i)
+        fs.AddFile(a, L"f" + std::to_wstring(i), 1, 4096, 1000 + i);
+    fs.AddFile(b, L"ten", 10485760, 10485760, 77);
+    fs.AddFile(c, L"ten1", 10485760, 10485760, 77);
+    fs.AddFile(c, L"ten2", 10485760, 10485760, 77);
+    fs.AddFile(c, L"x", 4096, 4096, 0);
+    fs.AddFile(c, L"y", 4096, 4096, 0);
+    const WalkCounts counts = Build();
+    EXPECT_EQ(At(3).bytes, 10485760u + 1000u);
+    EXPECT_EQ(At(3).clusters, 2560u + 1000u);
+    EXPECT_EQ(At(3).slack, 1000u * 4095u);
+    EXPECT_EQ(At(4).bytes, 0u);
+    EXPECT_EQ(At(4).clusters, 0u);
+    EXPECT_EQ(At(4).files, 1u);
+    EXPECT_EQ(At(5).bytes, 8192u);
+    EXPECT_EQ(At(5).clusters, 2u);
+    EXPECT_EQ(At(5).files, 4u);
+    EXPECT_EQ(At(1).bytes, 10485760u + 1000u + 8192u);
+    EXPECT_EQ(At(1).clusters, 2560u + 1000u + 2u + 3u);
+    EXPECT_EQ(At(1).files, 1006u);
+    EXPECT_EQ(counts.files, 1006u);
+    EXPECT_EQ(counts.hardLinks, 3u);
+    EXPECT_EQ(counts.hardLinkBytes, 3u * 10485760u);
+    EXPECT_EQ(counts.unchecked, 0u);
+}
+
+TEST_F(Walk, FilesBeyondTheMemoryForIdsCountInFull)
+{
+    // Ids in 8 KiB: 1024 slots, 716 ids at the 70% load the set keeps. Of
+    // 800 files the last 84 are unchecked; a second name of the first is
+    // still known, one of the last is counted again.
+    for (int i = 0; i < 800; ++i)
+        fs.AddFile(0, L"f" + std::to_wstring(i), 1, 4096, 1000 + i);
+    fs.AddFile(0, L"first", 1, 4096, 1000);
+    fs.AddFile(0, L"last", 1, 4096, 1799);
+    table.Resize(2, 128);
+    table.At(1).Clear();
+    std::strcpy(table.At(1).name, "M:\\");
+    DriveWalk walk(table, fs, geometry4K);
+    walk.LimitIdBytes(8192);
+    walk.Walk(1);
+    EXPECT_EQ(walk.Counts().hardLinks, 1u);
+    EXPECT_EQ(walk.Counts().unchecked, 85u);
+    EXPECT_EQ(At(1).files, 802u);
+    EXPECT_EQ(At(1).bytes, 801u);
+    EXPECT_EQ(At(1).clusters, 801u);
+    EXPECT_EQ(walk.Counts().idBytes, 2u * 8192u);
 }
 
 TEST_F(Walk, UnlistableRootAndProgressThroughLongListings)

@@ -7,7 +7,10 @@
 // After the entries, one line skipped<TAB>notEntered<TAB>unlistable<TAB>overlong<TAB>noRoom
 // counts the directories the walk appended but did not enter, those it could
 // not list, and those it summed into an ancestor's entry because no path to
-// them fits an entry or the table could not grow. Each entry line ends in the
+// them fits an entry or the table could not grow; then one line
+// hardlinks<TAB>names<TAB>bytes<TAB>unchecked counts the names of files
+// counted already under another name, their bytes, and the files whose id
+// could not be remembered. Each entry line ends in the
 // name as spelled on disk where the entry's name differs from it. With HEIGHT
 // (the view's client height), every laid-out entry also gets a line
 // label<TAB>index<TAB>text with its box label under the chosen settings (line
@@ -176,6 +179,7 @@ int main(int argc, char** argv)
     for (std::int32_t i = 0; i < view.table.Count(); ++i)
         std::fputs(dump::EntryLine(view.table, i, &view.realNames).c_str(), stdout);
     std::fputs(dump::SkippedLine(view.scanCounts).c_str(), stdout);
+    std::fputs(dump::HardLinksLine(view.scanCounts).c_str(), stdout);
     if (host) {
         for (std::int32_t i = 0; i < view.table.Count(); ++i)
             if (view.table.At(i).column >= 0)

@@ -87,6 +87,14 @@ std::string SkippedLine(const WalkCounts& counts)
     return line;
 }
 
+std::string HardLinksLine(const WalkCounts& counts)
+{
+    char line[80];
+    std::snprintf(line, sizeof line, "hardlinks\t%" PRIu32 "\t%" PRIu64 "\t%" PRIu32 "\n", counts.hardLinks,
+                  counts.hardLinkBytes, counts.unchecked);
+    return line;
+}
+
 std::string LabelLine(const CChartView& view, std::int32_t index)
 {
     // Line feeds of the label as \n; any control character of the name

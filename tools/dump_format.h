@@ -28,6 +28,11 @@ std::string EntryLine(const EntryTable& table, std::int32_t index, const RealNam
 // could not go into, or folded into an ancestor's entry, as it counted it.
 std::string SkippedLine(const WalkCounts& counts);
 
+// hardlinks<TAB>names<TAB>bytes<TAB>unchecked: names of files counted already
+// under another name, their bytes (not counted again), and files whose id
+// there was no memory to remember (counted in full).
+std::string HardLinksLine(const WalkCounts& counts);
+
 // label<TAB>index<TAB>text, the entry's box label with line feeds as \n.
 std::string LabelLine(const CChartView& view, std::int32_t index);
 

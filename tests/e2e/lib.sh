@@ -61,9 +61,9 @@ expect_title() {
 start_program() {
   tree_dir=$(mktemp -d /tmp/voruta-e2e.XXXXXX)
   mkdir -p "$tree_dir/A/deep" "$tree_dir/B" "$tree_dir/C"
-  truncate -s 60M "$tree_dir/A/deep/a.bin"
-  truncate -s 30M "$tree_dir/B/b.bin"
-  truncate -s 10M "$tree_dir/C/c.bin"
+  fallocate -l 60M "$tree_dir/A/deep/a.bin"
+  fallocate -l 30M "$tree_dir/B/b.bin"
+  fallocate -l 10M "$tree_dir/C/c.bin"
   drive_letter=""
   for l in k l m n o p q r s t u v w x y; do
     if ln -sn "$tree_dir" "$WINEPREFIX/dosdevices/$l:" 2>/dev/null; then
