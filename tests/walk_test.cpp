@@ -529,10 +529,16 @@ void ThousandSiblings(MemoryLister& fs, std::vector<int>& counted)
 
 void ShortNameTakenByAnother(MemoryLister& fs, std::vector<int>& counted)
 {
-    // "q?x" opens only by its 8.3 name, which is also the long name of
-    // another directory: that one is counted once, "q?x" is not entered.
+    // "q?x" and "r?x" open only by their 8.3 names, which are also the long
+    // names of a directory and of a link to one never entered: neither is
+    // taken for them. The directory is counted once; the stray file is not.
+    const int outside = fs.AddDir(0, L"outside");
+    fs.Last(0).attributes |= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_REPARSE_POINT;
+    fs.AddFile(outside, L"stray", 1 << 20);
     fs.AddDir(0, L"q?x", "Q_X~1");
+    fs.AddDir(0, L"r?x", "R_X~1");
     counted = {fs.AddDir(0, L"Q_X~1")};
+    fs.AddDir(0, L"R_X~1", "", FILE_ATTRIBUTE_REPARSE_POINT, outside);
 }
 
 void LinksToDotSharingAShortName(MemoryLister& fs, std::vector<int>& counted)
@@ -601,7 +607,7 @@ INSTANTIATE_TEST_SUITE_P(Trees, WalkTree,
                          testing::Values(TreeCase{"CaseTwins", Twins, 0},
                                          TreeCase{"NamedLikeAShortName", NamedLikeAShortName, 0},
                                          TreeCase{"ThousandSiblings", ThousandSiblings, 1},
-                                         TreeCase{"ShortNameTakenByAnother", ShortNameTakenByAnother, 1},
+                                         TreeCase{"ShortNameTakenByAnother", ShortNameTakenByAnother, 4},
                                          TreeCase{"LinksToDotSharingAShortName", LinksToDotSharingAShortName, 2},
                                          TreeCase{"LinkToDotDotOutsideTheDrive", LinkToDotDotOutsideTheDrive, 2},
                                          TreeCase{"LinksShownAsPlainDirectories", LinksShownAsPlainDirectories, 2},
