@@ -7,7 +7,8 @@ const UINT indicators[5] = {0, ID_INDICATOR_KANA, ID_INDICATOR_CAPS, ID_INDICATO
 
 DEFINE_MESSAGE_MAP(CMainFrame, CFrameWnd,
                    route::Message<&CMainFrame::OnCreate>(WM_CREATE),
-                   route::Message<&CMainFrame::OnSetFocus>(WM_SETFOCUS))
+                   route::Message<&CMainFrame::OnSetFocus>(WM_SETFOCUS),
+                   route::Message<&CMainFrame::OnClose>(WM_CLOSE))
 
 bool CMainFrame::PreCreateWindow(CREATESTRUCTA& cs)
 {
@@ -49,8 +50,22 @@ void CMainFrame::OnSetFocus(HWND)
         ::SetFocus(view);
 }
 
+void CMainFrame::OnClose()
+{
+    // A scan runs inside a command of the view, on this window's stack: it
+    // is stopped first, and the frame closes when it has returned.
+    if (view.scanning) {
+        view.closeAfterScan = true;
+        return;
+    }
+    Default();
+}
+
 bool CMainFrame::OnCmdMsg(UINT id, UINT code, CCmdUI* ui)
 {
+    // No command runs during a scan, whatever loop dispatched it.
+    if (view.scanning && !ui)
+        return true;
     // The view is a plain child window: only this step brings commands to it.
     if (view.OnCmdMsg(id, code, ui))
         return true;

@@ -21,6 +21,7 @@ public:
 
     int OnCreate(CREATESTRUCTA* cs);
     void OnSetFocus(HWND previous);
+    void OnClose();
 
     CStatusBar statusBar;
     CToolBar toolBar;

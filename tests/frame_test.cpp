@@ -679,7 +679,7 @@ TEST_P(FrameScanProgress, CountsInTheMessagePaneWhileTheScanRuns)
     const DWORD took = GetTickCount() - started;
     frame->view.lister = nullptr;
     EXPECT_TRUE(paintedMeanwhile);
-    EXPECT_EQ(paints.Count(), 1) << "the view is painted where uncovered, and nowhere else";
+    EXPECT_EQ(paints.Count(), 2) << "the view is painted as the scan starts, where uncovered, and nowhere else";
     EXPECT_EQ(frame->view.table.Count(), 3 + 40);
     MSG msg;
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE)) << "nothing typed is left";
@@ -703,6 +703,7 @@ TEST_P(FrameScanProgress, CountsInTheMessagePaneWhileTheScanRuns)
         const unsigned long dirs = std::strtoul(text.c_str() + dirsLabel.size(), nullptr, 10);
         const unsigned long files = std::strtoul(text.c_str() + filesAt + filesLabel.size(), nullptr, 10);
         ++shown;
+        EXPECT_EQ(text.substr(text.size() - 13), "  (Escで中止)") << text;
         EXPECT_GE(dirs, lastDirs);
         EXPECT_LE(dirs, 41u);
         EXPECT_EQ(files, 0u);
@@ -719,6 +720,79 @@ TEST_P(FrameScanProgress, CountsInTheMessagePaneWhileTheScanRuns)
 
 INSTANTIATE_TEST_SUITE_P(StatusBar, FrameScanProgress, testing::Values(true, false),
                          [](const testing::TestParamInfo<bool>& p) { return p.param ? "Shown" : "Hidden"; });
+
+// Keys and clicks that reach the view, counted in front of its own procedure.
+int viewInput = 0;
+WNDPROC viewProcedure = nullptr;
+LRESULT CALLBACK CountViewInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    viewInput += message == WM_KEYDOWN || message == WM_CHAR || message == WM_LBUTTONDOWN;
+    return CallWindowProcA(viewProcedure, window, message, wParam, lParam);
+}
+
+// A message posted while the scan runs: what manages the window reaches it,
+// the program's own input and commands do not.
+struct DuringScanCase {
+    const char* label;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool toView;     // posted to the view, else to the frame
+    bool iconic;     // the frame is minimised during the scan
+    bool zoomed;     // the frame is maximised during the scan
+    bool closes;     // the walk stops and the frame closes
+};
+
+class FrameDuringScan : public Frame, public testing::WithParamInterface<DuringScanCase> {};
+
+TEST_P(FrameDuringScan, WindowManagementActsAndNothingElse)
+{
+    const DuringScanCase& c = GetParam();
+    test::ScratchDrive drive;
+    ASSERT_TRUE(drive.Letter());
+    SlowLister lister(frame->statusBar, 40);
+    frame->view.lister = &lister;
+    HWND view = frame->view;
+    viewInput = 0;
+    viewProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountViewInput)));
+    bool iconic = false, zoomed = false;
+    lister.atOpen = [&](int n) {
+        if (n == 5)
+            PostMessageA(c.toView ? view : window, c.message, c.wParam, c.lParam);
+        if (n == 10) {
+            iconic = IsIconic(window);
+            zoomed = IsZoomed(window);
+        }
+    };
+    EXPECT_EQ(frame->view.ScanDrive(drive.Letter()), c.closes ? 0 : 1);
+    frame->view.lister = nullptr;
+    SetWindowLongPtrA(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(viewProcedure));
+    EXPECT_EQ(iconic, c.iconic);
+    EXPECT_EQ(zoomed, c.zoomed);
+    EXPECT_EQ(viewInput, 0) << "no key or click reached the view";
+    EXPECT_EQ(frame->view.unitMode, static_cast<std::uint32_t>(ID_UNIT_KBMB)) << "no command ran";
+    if (c.closes) {
+        EXPECT_LE(lister.seen.size(), 5u + 9u) << "stopped within a quarter of a second";
+        EXPECT_TRUE(test::PumpMessages(3000, [&] { return !IsWindow(window); })) << "the frame closes";
+    } else {
+        EXPECT_EQ(lister.seen.size(), 41u);
+        EXPECT_TRUE(IsWindow(window));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, FrameDuringScan,
+    testing::Values(DuringScanCase{"Minimise", WM_SYSCOMMAND, SC_MINIMIZE, 0, false, true, false, false},
+                    DuringScanCase{"CaptionDoubleClick", WM_NCLBUTTONDBLCLK, HTCAPTION, 0, false, false, true, false},
+                    DuringScanCase{"Close", WM_CLOSE, 0, 0, false, false, false, true},
+                    DuringScanCase{"CloseCommand", WM_SYSCOMMAND, SC_CLOSE, 0, false, false, false, true},
+                    DuringScanCase{"AltF4", WM_SYSKEYDOWN, VK_F4, 1 << 29, true, false, false, true},
+                    DuringScanCase{"Key", WM_KEYDOWN, VK_RIGHT, 1, true, false, false, false},
+                    DuringScanCase{"Click", WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(150, 20), true, false, false, false},
+                    DuringScanCase{"MenuCommand", WM_COMMAND, ID_UNIT_MB, 0, false, false, false, false},
+                    DuringScanCase{"MenuBarClick", WM_NCLBUTTONDOWN, HTMENU, 0, false, false, false, false}),
+    test::ByLabel());
 
 TEST_F(Frame, EscapeCancelsTheScanAndLeavesTheChartEmpty)
 {

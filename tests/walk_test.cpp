@@ -676,9 +676,13 @@ TEST_F(Walk, FilesBeyondTheMemoryForIdsCountInFull)
 {
     // Ids in 8 KiB: 1024 slots, 716 ids at the 70% load the set keeps. Of
     // 800 files the last 84 are unchecked; a second name of the first is
-    // still known, one of the last is counted again.
-    for (int i = 0; i < 800; ++i)
+    // still known, one of the last is counted again. Of 800 directories the
+    // last 85 are not entered (the root is the first id): a link back to one
+    // of them would not be recognised.
+    for (int i = 0; i < 800; ++i) {
         fs.AddFile(0, L"f" + std::to_wstring(i), 1, 4096, 1000 + i);
+        fs.AddDir(0, L"d" + std::to_wstring(i));
+    }
     fs.AddFile(0, L"first", 1, 4096, 1000);
     fs.AddFile(0, L"last", 1, 4096, 1799);
     table.Resize(2, 128);
@@ -689,9 +693,10 @@ TEST_F(Walk, FilesBeyondTheMemoryForIdsCountInFull)
     walk.Walk(1);
     EXPECT_EQ(walk.Counts().hardLinks, 1u);
     EXPECT_EQ(walk.Counts().unchecked, 85u);
+    EXPECT_EQ(walk.Counts().notEntered, 85u);
     EXPECT_EQ(At(1).files, 802u);
     EXPECT_EQ(At(1).bytes, 801u);
-    EXPECT_EQ(At(1).clusters, 801u);
+    EXPECT_EQ(At(1).clusters, 801u + 800u);
     EXPECT_EQ(walk.Counts().idBytes, 2u * 8192u);
 }
 

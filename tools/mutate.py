@@ -147,16 +147,27 @@ class Runner:
         return failed or running
 
     def ctest(self, regex, log, timeout):
-        return run(["ctest", "--timeout", str(timeout), "-R", regex], log, timeout * 20 + 60,
-                   cwd=self.build_dir) == 0
+        """True when the tests matching `regex` pass; None when none matched."""
+        code = run(["ctest", "--timeout", str(timeout), "-R", regex], log, timeout * 20 + 60, cwd=self.build_dir)
+        with open(log, encoding="utf-8", errors="replace") as f:
+            if "No tests were found" in f.read():
+                return None
+        return code == 0
 
     def confirm_unit(self, name):
-        return bool(name) and not self.ctest("^" + re.escape(name) + "$", self.log("confirm.log"), self.unit_timeout)
+        # CTest names a value-parameterised case with its value after "  #".
+        if not name:
+            return False
+        passed = self.ctest("^" + re.escape(name) + "(  #.*)?$", self.log("confirm.log"),
+                                           self.unit_timeout)
+        if passed is None:
+            print(f"mutate: CTest has no test named {name}", file=sys.stderr)
+        return passed is False
 
     def e2e(self):
         """None when every end-to-end case passes, else the failing case, as
         failed twice."""
-        if self.ctest("^EndToEnd\\.", self.log("e2e.log"), self.e2e_timeout):
+        if self.ctest("^EndToEnd\\.", self.log("e2e.log"), self.e2e_timeout) is not False:
             return None
         failed = []
         with open(self.log("e2e.log"), encoding="utf-8", errors="replace") as f:
@@ -165,7 +176,7 @@ class Runner:
                 if match:
                     failed.append(match.group(1))
         for name in failed:
-            if not self.ctest("^" + re.escape(name) + "$", self.log("confirm.log"), self.e2e_timeout):
+            if self.ctest("^" + re.escape(name) + "$", self.log("confirm.log"), self.e2e_timeout) is False:
                 return name
         return None
 

@@ -64,5 +64,10 @@ LRESULT CChartView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             OnDriveChange();
         return 0;
     }
+    // A window loop that runs during a scan (moving or sizing the frame)
+    // dispatches what it does not use itself: none of it may reach the
+    // half-built table.
+    if (scanning && (message == WM_LBUTTONDOWN || message == WM_KEYDOWN || message == WM_CHAR))
+        return 0;
     return CWnd::WindowProc(message, wParam, lParam);
 }

@@ -34,6 +34,9 @@ std::wstring Widened(const char* text);
 // 2 the unaccounted clusters, else a directory path ending in "\").
 CString ChartTitle(const EntryTable& table, std::int32_t rootIndex);
 
+// The title of the drive whose root is `rootPath` ("X:\"), while it is scanned.
+CString DriveTitle(const char* rootPath);
+
 // The title with every component of the shown directory's path spelled as
 // on disk; empty when ChartTitle already spells each so.
 std::wstring RealChartTitle(const EntryTable& table, const RealNames& names, std::int32_t rootIndex);
@@ -141,8 +144,12 @@ public:
     // span of negative height, so the paint may skip the subtree of any box
     // that cannot show.
     bool layoutInTreeOrder = false;
-    // Set while a scan rebuilds the table: the view then paints no box.
+    // Set while a scan rebuilds the table: the view then paints no box,
+    // lays nothing out and takes no input or command.
     bool scanning = false;
+    // Set when the frame was asked to close during a scan: the scan stops
+    // and the frame closes when it has returned.
+    bool closeAfterScan = false;
 
     // Where the volume query reaches the platform; tests replace it.
     const VolumeApi& volumeApi;

@@ -155,6 +155,16 @@ std::wstring Widened(const char* text)
     return wide;
 }
 
+CString DriveTitle(const char* rootPath)
+{
+    char title[sizeof titlePrefix + 2];
+    std::memcpy(title, titlePrefix, sizeof titlePrefix - 1);
+    title[sizeof titlePrefix - 1] = rootPath[0];
+    title[sizeof titlePrefix] = ':';
+    title[sizeof titlePrefix + 1] = '\0';
+    return CString(title);
+}
+
 CString ChartTitle(const EntryTable& table, std::int32_t rootIndex)
 {
     char title[titleBytes];

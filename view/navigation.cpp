@@ -12,7 +12,10 @@ void CChartView::NavigateTo(std::int32_t index)
 void CChartView::OnSize(UINT, int, int)
 {
     Default();
-    Relayout();
+    // During a scan the table is half built: the scan lays the chart out
+    // for the size there is when it ends.
+    if (!scanning)
+        Relayout();
     Redraw();
 }
 

@@ -15,9 +15,65 @@ constexpr DWORD progressIntervalMs = 250;
 constexpr DWORD pumpIntervalMs = 50;
 constexpr int paintsPerPump = 64;
 
-// Drops the input given to this thread's windows: keys, clicks, title bar
-// buttons and commands. True when Escape was among it.
-bool DropInput()
+// Whether a message given during the scan may reach its window: what the
+// window system needs to move, size, minimise, maximise, restore and close
+// the frame (its title bar, borders and buttons, the system menu, Alt+Space
+// and Alt+F4, a close from outside). Nothing of the program's own acts:
+// keys, clicks, the menu bar and the tool bar are dropped.
+bool ManagesTheWindow(const MSG& msg, HWND frame)
+{
+    switch (msg.message) {
+    case WM_NCMOUSEMOVE:
+        return msg.hwnd == frame;
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONUP:
+    case WM_NCLBUTTONDBLCLK:
+    case WM_NCRBUTTONDOWN:
+    case WM_NCRBUTTONUP:
+        if (msg.hwnd != frame)
+            return false;
+        switch (msg.wParam) {
+        case HTCAPTION:
+        case HTSYSMENU:
+        case HTMINBUTTON:
+        case HTMAXBUTTON:
+        case HTCLOSE:
+            return true;
+        default:
+            return msg.wParam >= HTLEFT && msg.wParam <= HTBOTTOMRIGHT;
+        }
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+        return msg.wParam == VK_SPACE || msg.wParam == VK_F4;
+    case WM_SYSCHAR:
+        return msg.wParam == ' ';
+    case WM_SYSCOMMAND:
+        if (msg.hwnd != frame)
+            return false;
+        switch (msg.wParam & 0xFFF0) {
+        case SC_MOVE:
+        case SC_SIZE:
+        case SC_MINIMIZE:
+        case SC_MAXIMIZE:
+        case SC_RESTORE:
+        case SC_CLOSE:
+            return true;
+        case SC_KEYMENU:
+            return msg.lParam == ' ';  // the system menu, not the menu bar
+        default:
+            return false;
+        }
+    case WM_CLOSE:
+        return msg.hwnd == frame;
+    default:
+        return false;
+    }
+}
+
+// Takes the input given to this thread's windows: what manages the frame is
+// dispatched (a move or size loop may run meanwhile), the rest dropped. True
+// when Escape was among it.
+bool FilterInput(HWND frame)
 {
     bool escape = false;
     // Commands and WM_CLOSE are posted messages: QS_POSTMESSAGE.
@@ -31,28 +87,37 @@ bool DropInput()
         while (PeekMessageA(&msg, nullptr, range[0], range[1], PM_REMOVE)) {
             if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE)
                 escape = true;
+            if (ManagesTheWindow(msg, frame)) {
+                TranslateMessage(&msg);  // Alt+Space: WM_SYSCHAR
+                DispatchMessageA(&msg);
+            }
         }
     }
     return escape;
 }
 
 // Keeps the window alive while the walk runs, without running a command:
-// about twenty times a second it drops the input given meanwhile (Escape
-// asks the walk to stop) and lets the frame, the bars and the view paint
-// what was uncovered; about four times a second it shows the counts in the
-// frame's message pane, painting the status bar alone. The idle text comes
-// back at the end.
+// about twenty times a second it filters the input given meanwhile (Escape
+// asks the walk to stop, and so does a close of the frame) and lets the
+// frame, the bars and the view paint what was uncovered; about four times a
+// second it shows the counts in the frame's message pane, painting the
+// status bar alone. The view is marked as scanning while it lives; the idle
+// text comes back at the end.
 class ScanFeedback final : public ScanProgress {
 public:
-    explicit ScanFeedback(HWND view)
-        : frame(dynamic_cast<CFrameWnd*>(CWnd::FromHandle(::GetParent(view)))), lastText(GetTickCount()),
+    explicit ScanFeedback(CChartView& view_)
+        : view(view_), frameWindow(::GetParent(view_.GetSafeHwnd())),
+          frame(dynamic_cast<CFrameWnd*>(CWnd::FromHandle(frameWindow))), lastText(GetTickCount()),
           lastPump(lastText)
     {
+        view.scanning = true;
     }
     ~ScanFeedback() override
     {
-        // Nothing given during the scan reaches a window after it.
-        DropInput();
+        // Nothing given during the scan reaches a window after it, but a
+        // close of the frame is honoured.
+        FilterInput(frameWindow);
+        view.scanning = false;
         if (shown)
             frame->ShowMessageNow(nullptr);
     }
@@ -62,28 +127,30 @@ public:
     bool Report(const WalkCounts& counts) override
     {
         const DWORD now = GetTickCount();
-        if (now - lastPump < pumpIntervalMs)
-            return !stop;
-        lastPump = now;
-        if (DropInput())
-            stop = true;
-        // Moving the mouse over a window gave it its class cursor.
-        SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-        MSG msg;
-        for (int i = 0; i < paintsPerPump && PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
-            DispatchMessageA(&msg);
-        if (frame && now - lastText >= progressIntervalMs) {
-            lastText = now;
-            char text[64];
-            std::snprintf(text, sizeof text, "ｽｷｬﾝ中  ﾌｫﾙﾀﾞ %lu  ﾌｧｲﾙ %lu", static_cast<unsigned long>(counts.dirsListed),
-                          static_cast<unsigned long>(counts.files));
-            if (frame->ShowMessageNow(text))
-                shown = true;
+        if (now - lastPump >= pumpIntervalMs) {
+            lastPump = now;
+            if (FilterInput(frameWindow))
+                stop = true;
+            // Moving the mouse over a window gave it its class cursor.
+            SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+            MSG msg;
+            for (int i = 0; i < paintsPerPump && PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
+                DispatchMessageA(&msg);
+            if (frame && now - lastText >= progressIntervalMs) {
+                lastText = now;
+                char text[96];
+                std::snprintf(text, sizeof text, "ｽｷｬﾝ中  ﾌｫﾙﾀﾞ %lu  ﾌｧｲﾙ %lu  (Escで中止)",
+                              static_cast<unsigned long>(counts.dirsListed), static_cast<unsigned long>(counts.files));
+                if (frame->ShowMessageNow(text))
+                    shown = true;
+            }
         }
-        return !stop;
+        return !stop && !view.closeAfterScan;
     }
 
 private:
+    CChartView& view;
+    HWND frameWindow;
     CFrameWnd* frame;
     DWORD lastText;
     DWORD lastPump;
@@ -97,16 +164,12 @@ std::int32_t CChartView::ScanDrive(char letter)
 {
     CWaitCursor wait;
 
-    std::memset(rootPath, 0, sizeof rootPath);
-    clusterBytes = 0;
-    clustersPer4G = 0;
-    freeClusters = 0;
-    totalClusters = 0;
     std::memcpy(rootPath, rootTemplate, sizeof rootPath);
     rootPath[0] = letter;
 
     // An empty root path would make the volume query answer for the current
-    // drive; a NUL letter names no drive.
+    // drive; a NUL letter names no drive. A drive that does not answer
+    // leaves the chart and the figures its labels read as they were.
     if (letter == '\0')
         return 0;
     std::uint32_t c = 0;
@@ -126,12 +189,17 @@ std::int32_t CChartView::ScanDrive(char letter)
 
     Win32DirectoryLister platformLister;
     {
-        // While the table is rebuilt the view paints its background alone.
-        scanning = true;
-        ScanFeedback feedback(GetSafeHwnd());
+        // The old chart goes at once: the view paints its background alone
+        // while the table is rebuilt, under the title of the drive scanned.
+        ScanFeedback feedback(*this);
+        ::SetWindowTextA(GetParent(), DriveTitle(rootPath));
+        RedrawWindow(RDW_INVALIDATE | RDW_UPDATENOW);
         scanCounts = BuildDriveTree(table, lister ? *lister : platformLister, rootPath, {c, clustersPer4G, f, t},
                                     &feedback, &realNames);
-        scanning = false;
+    }
+    if (closeAfterScan) {
+        closeAfterScan = false;
+        ::PostMessageA(GetParent(), WM_CLOSE, 0, 0);
     }
     if (scanCounts.stopped) {
         // Cancelled: an empty chart under the start-up title, as when the
