@@ -10,10 +10,6 @@ case_name=$1
 export VORUTA_EXE=$2
 [ -n "${DISPLAY:-}" ] || e2e_fail "no display (run through scripts/test)"
 
-# Screen points of the layout: the frame sits at the screen's top-left corner;
-# the chart's client area starts below the menu and the tool bar.
-view_x=6
-view_y=68
 yellow="255,255,0"
 
 # Presses the left button at ($1, $2), moves to ($3, $4) and lets go, at a
@@ -37,16 +33,9 @@ click_at() {
 
 case "$case_name" in
 startup)
+  # The whole volume in column 0. A cold start may take seconds.
   start_program
   frame=$(pick_drive)
-  # The whole volume in column 0, painted in the face colour: Wine's
-  # default, or the one of the scheme that the unit tests set for the
-  # session (tests/main.cpp). A cold start may take seconds.
-  deadline=$((SECONDS + 20))
-  until region_has "$view_x" "$view_y" 90 90 "245,245,245" || region_has "$view_x" "$view_y" 90 90 "200,196,188"; do
-    [ "$SECONDS" -lt "$deadline" ] || e2e_fail "no box in column 0 (title '$(title_of "$frame")', pixel $(pixel $((view_x + 45)) $((view_y + 45))))"
-    sleep 0.1
-  done
   ;;
 navigation)
   start_program
@@ -84,11 +73,13 @@ scan)
   xdotool key Return
   wait_gone '^ドライブ選択$' || e2e_fail "the dialog stayed open"
   sleep 0.7
-  [ "$(xdotool search --name "^Voruta - " 2>/dev/null | head -n1)" = "" ] || e2e_fail "the scan ended too soon to test"
+  # The title names the drive from the start; the view shows no box yet.
+  frame=$(wait_window "^Voruta - ${drive_letter}:\$" 1) || e2e_fail "the title does not name the drive scanned"
+  ! wait_chart "$view_x" "$view_y" 0 || e2e_fail "the scan ended too soon to test"
   seen=$(pixel "$center_x" "$center_y")
   case "$seen" in 128,128,128|120,130,140) ;; *) e2e_fail "where the dialog was: $seen, not the chart's background" ;; esac
   xdotool key Right Right Down
-  frame=$(wait_window "^Voruta - ${drive_letter}:\$" 60) || e2e_fail "the scan did not end with the drive's chart"
+  wait_chart "$view_x" "$view_y" 60 || e2e_fail "the scan did not end with the drive's chart"
   sleep 0.3
   expect_title "$frame" "Voruta - ${drive_letter}:"
   xdotool key L
@@ -98,8 +89,50 @@ scan)
   xdotool key Return
   wait_gone '^ドライブ選択$' || e2e_fail "the second dialog stayed open"
   sleep 0.5
+  # The old chart is gone at once.
+  ! wait_chart "$view_x" "$view_y" 0 || e2e_fail "a box of the old chart stays during the rescan"
   xdotool key Escape
   expect_title "$frame" "Voruta"
+  ;;
+window)
+  # During a scan of several seconds the title bar moves the frame, the
+  # minimise button minimises it and a double click on its icon restores
+  # it; the scan still ends with its chart. The close button during the
+  # next scan ends the program.
+  start_program
+  mkdir -p "$tree_dir"/big/d{00..99}/e{00..99}
+  frame=$(start_scan)
+  sleep 0.5
+  ! wait_chart "$view_x" "$view_y" 0 || e2e_fail "the scan ended too soon to test"
+  frame_geometry "$frame"
+  drag $((frame_x + 200)) $((frame_y + 10)) $((frame_x + 300)) $((frame_y + 60))
+  was_x=$frame_x
+  frame_geometry "$frame"
+  [ "$frame_x" -eq $((was_x + 100)) ] || e2e_fail "the title bar did not move the frame ($was_x to $frame_x)"
+  # The caption's buttons, right to left: close, maximise, minimise.
+  click_at $((frame_x + frame_w - 48)) $((frame_y + 11))
+  sleep 0.5
+  frame_geometry "$frame"
+  [ "$frame_h" -lt 100 ] || e2e_fail "the minimise button did not minimise the frame (height $frame_h)"
+  xdotool mousemove $((frame_x + 30)) $((frame_y + 8)) click --repeat 2 --delay 80 1
+  sleep 0.5
+  frame_geometry "$frame"
+  [ "$frame_h" -gt 400 ] || e2e_fail "a double click did not restore the frame (height $frame_h)"
+  wait_chart $((frame_x + view_x)) $((frame_y + view_y)) 60 || e2e_fail "the scan did not end with the drive's chart"
+  xdotool key L
+  dialog=$(wait_window '^ドライブ選択$' 10) || e2e_fail "L did not open the drive dialog"
+  wait_focus "$dialog" || e2e_fail "the second dialog never got the focus"
+  xdotool type "${drive_letter,,}"
+  xdotool key Return
+  wait_gone '^ドライブ選択$' || e2e_fail "the second dialog stayed open"
+  sleep 0.5
+  frame_geometry "$frame"
+  click_at $((frame_x + frame_w - 15)) $((frame_y + 11))
+  for _ in $(seq 1 60); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  ! kill -0 "$app_pid" 2>/dev/null || e2e_fail "the close button did not end the program within 3 s"
   ;;
 names)
   # Names the code page cannot carry, in the title as spelled on disk.

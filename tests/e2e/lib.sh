@@ -87,15 +87,42 @@ stop_program() {
   return 0
 }
 
-# Opens the start-up dialog, picks the test drive; prints the frame id.
-pick_drive() {
+# Screen point of the chart's client area while the frame sits at the
+# screen's top-left corner: below the menu and the tool bar.
+view_x=6
+view_y=68
+
+# Waits up to $3 seconds (default 20) until column 0 of the chart whose
+# client area starts at screen point ($1, $2) shows a box in the face
+# colour: Wine's default, or the one of the scheme that the unit tests set
+# for the session (tests/main.cpp). While a scan runs the view shows its
+# background alone.
+wait_chart() {
+  local deadline=$((SECONDS + ${3:-20}))
+  until region_has "$1" "$2" 90 90 "245,245,245" || region_has "$1" "$2" 90 90 "200,196,188"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+# Picks the test drive in the drive dialog that opens at start; prints the
+# frame id as soon as the scan has begun (its title names the drive).
+start_scan() {
   local dialog frame
   dialog=$(wait_window '^ドライブ選択$' 20) || e2e_fail "the drive dialog did not open at start"
   wait_focus "$dialog" || e2e_fail "the dialog never got the focus"
   xdotool type "${drive_letter,,}"
   xdotool key Return
   wait_gone '^ドライブ選択$' || e2e_fail "the dialog stayed open"
-  frame=$(wait_window "^Voruta - ${drive_letter}:\$" 20) || e2e_fail "no chart of drive $drive_letter"
+  frame=$(wait_window "^Voruta - ${drive_letter}:\$" 20) || e2e_fail "no title of drive $drive_letter"
+  echo "$frame"
+}
+
+# Picks the test drive and waits for its chart; prints the frame id.
+pick_drive() {
+  local frame
+  frame=$(start_scan)
+  wait_chart "$view_x" "$view_y" || e2e_fail "no chart of drive $drive_letter (pixel $(pixel $((view_x + 45)) $((view_y + 45))))"
   wait_focus "$frame" || true
   echo "$frame"
 }
