@@ -119,6 +119,14 @@ LRESULT CALLBACK NoHighlightProc(HWND list, UINT message, WPARAM wParam, LPARAM 
         return 0;
     case WM_ERASEBKGND:
         return 1;  // the paint fills the background itself
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS: {
+        // The platform's list draws its focus frame straight on the screen,
+        // on a row of its own choosing: paint the current row's instead.
+        const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
+        RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        return result;
+    }
     case WM_NCDESTROY:
         RemoveWindowSubclass(list, &NoHighlightProc, noHighlightSubclass);
         break;

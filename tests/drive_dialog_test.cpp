@@ -261,12 +261,34 @@ struct PresetCase {
 
 class DrivePreset : public DriveDialog, public testing::WithParamInterface<PresetCase> {};
 
+// Pixels on the left and right edges of a row that are not the list's
+// background: the focus frame, where one is drawn.
+int FramedPixels(HWND list, int row)
+{
+    RECT r{};
+    SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
+    HDC dc = GetDC(list);
+    const COLORREF background = GetSysColor(COLOR_WINDOW);
+    int framed = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        framed += GetPixel(dc, r.left, y) != background || GetPixel(dc, r.right - 1, y) != background;
+    ReleaseDC(list, dc);
+    return framed;
+}
+
 TEST_P(DrivePreset, PresetsTheRowAndTheField)
 {
     host.View().rootPath[0] = GetParam().preset;
     RunCommand([](HWND dialog) {
         EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_DRIVE_LIST, LB_GETCURSEL, 0, 0), GetParam().row);
         EXPECT_EQ(EditText(dialog), GetParam().text);
+        // Tab into the list: the focus frame is on the preset row alone.
+        HWND list = GetDlgItem(dialog, IDC_DRIVE_LIST);
+        SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
+        if (GetParam().row > 0) {
+            EXPECT_GT(FramedPixels(list, GetParam().row), 0);
+            EXPECT_EQ(FramedPixels(list, 0), 0) << "no frame on the first row";
+        }
         EndDialog(dialog, IDCANCEL);
     });
 }
@@ -293,13 +315,9 @@ TEST_F(DriveDialog, PresetRowIsTheKeyboardsRowAndInView)
         // Without the focus the current row has no focus frame, and the
         // list's background is the dialog's list colour right of the text.
         RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        EXPECT_EQ(FramedPixels(list, 24), 0);
         HDC dc = GetDC(list);
-        const COLORREF background = GetSysColor(COLOR_WINDOW);
-        int framed = 0;
-        for (int y = row.top; y < row.bottom; ++y)
-            framed += GetPixel(dc, row.left, y) != background || GetPixel(dc, row.right - 1, y) != background;
-        EXPECT_EQ(framed, 0);
-        EXPECT_EQ(GetPixel(dc, client.right - 3, (row.top + row.bottom) / 2), background);
+        EXPECT_EQ(GetPixel(dc, client.right - 3, (row.top + row.bottom) / 2), GetSysColor(COLOR_WINDOW));
         ReleaseDC(list, dc);
         // Down in the list: the drive after the preset. (The key goes to
         // the list itself: a dialog of a test process need not have the
