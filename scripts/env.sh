@@ -16,13 +16,17 @@ if [ -z "${VORUTA_ARCH:-}" ]; then
   fi
 fi
 export VORUTA_ARCH
+# Windows that a desktop's window manager manages (VORUTA_MANAGED=Y, see
+# scripts/setup) live in a prefix of their own.
+desktop_suffix=""
+[ "${VORUTA_MANAGED:-N}" = Y ] && desktop_suffix=-desktop
 if [ "$VORUTA_ARCH" = x86_64 ]; then
-  export WINEPREFIX="${VORUTA_WINEPREFIX:-$voruta_root/.wine64}"
+  export WINEPREFIX="${VORUTA_WINEPREFIX:-$voruta_root/.wine64$desktop_suffix}"
   export WINEARCH=win64
   export VORUTA_BUILD="${VORUTA_BUILD:-$voruta_root/build-x86_64}"
   case ":$PATH:" in *":$voruta_root/scripts/wine64:"*) ;; *) export PATH="$voruta_root/scripts/wine64:$PATH" ;; esac
 else
-  export WINEPREFIX="${VORUTA_WINEPREFIX:-$voruta_root/.wine}"
+  export WINEPREFIX="${VORUTA_WINEPREFIX:-$voruta_root/.wine$desktop_suffix}"
   export WINEARCH=win32
   export VORUTA_BUILD="${VORUTA_BUILD:-$voruta_root/build}"
 fi
