@@ -757,12 +757,14 @@ TEST_P(FrameDuringScan, WindowManagementActsAndNothingElse)
     viewProcedure = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountViewInput)));
     bool iconic = false, zoomed = false;
+    char title[64] = {};
     lister.atOpen = [&](int n) {
         if (n == 5)
             PostMessageA(c.toView ? view : window, c.message, c.wParam, c.lParam);
         if (n == 10) {
             iconic = IsIconic(window);
             zoomed = IsZoomed(window);
+            GetWindowTextA(window, title, sizeof title);
         }
     };
     EXPECT_EQ(frame->view.ScanDrive(drive.Letter()), c.closes ? 0 : 1);
@@ -770,6 +772,7 @@ TEST_P(FrameDuringScan, WindowManagementActsAndNothingElse)
     SetWindowLongPtrA(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(viewProcedure));
     EXPECT_EQ(iconic, c.iconic);
     EXPECT_EQ(zoomed, c.zoomed);
+    EXPECT_EQ(std::string(title), std::string("Voruta - ") + drive.Letter() + ":") << "the drive scanned, whatever the size";
     EXPECT_EQ(viewInput, 0) << "no key or click reached the view";
     EXPECT_EQ(frame->view.unitMode, static_cast<std::uint32_t>(ID_UNIT_KBMB)) << "no command ran";
     if (c.closes) {
