@@ -761,10 +761,11 @@ TEST_P(FrameDuringScan, WindowManagementActsAndNothingElse)
     lister.atOpen = [&](int n) {
         if (n == 5)
             PostMessageA(c.toView ? view : window, c.message, c.wParam, c.lParam);
+        if (n == 3 || n == 10)
+            GetWindowTextA(window, title, sizeof title);
         if (n == 10) {
             iconic = IsIconic(window);
             zoomed = IsZoomed(window);
-            GetWindowTextA(window, title, sizeof title);
         }
     };
     EXPECT_EQ(frame->view.ScanDrive(drive.Letter()), c.closes ? 0 : 1);
