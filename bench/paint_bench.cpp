@@ -206,7 +206,11 @@ int main(int argc, char** argv)
     std::printf("table committed MiB; reserved MiB\t%.1f; %.1f\n",
                 static_cast<double>(view.table.Storage().Committed()) / 1048576.0,
                 static_cast<double>(view.table.Storage().Reserved()) / 1048576.0);
-    std::printf("peak committed MiB\t%.1f\n", static_cast<double>(memory.PeakPagefileUsage) / 1048576.0);
+    std::printf("table bytes moved while growing MiB\t%.1f\n",
+                static_cast<double>(view.table.Storage().MovedBytes()) / 1048576.0);
+    std::printf("process peak working set MiB; peak committed MiB\t%.1f; %.1f\n",
+                static_cast<double>(memory.PeakWorkingSetSize) / 1048576.0,
+                static_cast<double>(memory.PeakPagefileUsage) / 1048576.0);
     std::printf("client\t%ld x %ld\n", client.right, client.bottom);
     std::printf("making the table ms\t%.1f\n", makeMs);
     std::printf("floor ms (median of %u; min / max)\t%.1f (%.1f / %.1f)\n", static_cast<unsigned>(floors.size()), floor,

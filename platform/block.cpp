@@ -12,13 +12,17 @@ namespace {
 constexpr std::size_t pageBytes = 4096;
 constexpr std::size_t granuleBytes = 64 * 1024;     // VirtualAlloc reserves in 64 KiB units
 // Address space is cheap until committed. The first reservation takes three
-// quarters of the largest free run of the address space, so that a table
-// grows to the size of the address space without ever needing a second
-// block beside the first; the last quarter and every other run stay for the
-// rest of the program. In a 64-bit process the run is capped.
+// quarters of the largest block of address space that can be reserved, so
+// that a table grows to the size of the address space without ever needing
+// a second block beside the first; the last quarter and every other run stay
+// for the rest of the program. In a 64-bit process it is capped.
 constexpr std::size_t leastFirstReservation = 256u << 20;
 constexpr std::size_t mostFirstReservation =
     sizeof(void*) > 4 ? static_cast<std::size_t>(16ull << 30) : static_cast<std::size_t>(-1);
+// How far the largest reservation is looked for: a 64-bit process stops
+// where three quarters reach the cap.
+constexpr std::size_t mostProbed =
+    sizeof(void*) > 4 ? static_cast<std::size_t>(22ull << 30) : static_cast<std::size_t>(-1);
 
 std::size_t RoundUp(std::size_t n, std::size_t unit) noexcept
 {
@@ -27,23 +31,34 @@ std::size_t RoundUp(std::size_t n, std::size_t unit) noexcept
     return (n + unit - 1) / unit * unit;
 }
 
-std::size_t LargestFreeRun() noexcept
+bool CanReserve(std::size_t size) noexcept
+{
+    void* block = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS);
+    if (block)
+        VirtualFree(block, 0, MEM_RELEASE);
+    return block != nullptr;
+}
+
+// The largest block of address space a reservation gets now, to 64 KiB, up
+// to `most`. Found by trying, since a platform may list a range as taken
+// that it hands out on request (Wine, the upper half of a large-address-aware
+// 32-bit process): halving until a reservation succeeds, then adding back
+// halves of the step while they fit.
+std::size_t LargestReservation(std::size_t most) noexcept
 {
     SYSTEM_INFO system;
     GetSystemInfo(&system);
-    const auto end = reinterpret_cast<std::uintptr_t>(system.lpMaximumApplicationAddress);
-    std::uintptr_t at = reinterpret_cast<std::uintptr_t>(system.lpMinimumApplicationAddress);
-    std::size_t largest = 0;
-    MEMORY_BASIC_INFORMATION region;
-    while (at < end && VirtualQuery(reinterpret_cast<void*>(at), &region, sizeof region) == sizeof region) {
-        if (region.State == MEM_FREE && region.RegionSize > largest)
-            largest = region.RegionSize;
-        const std::uintptr_t next = reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
-        if (next <= at)
-            break;
-        at = next;
+    const std::size_t span = reinterpret_cast<std::uintptr_t>(system.lpMaximumApplicationAddress) -
+                             reinterpret_cast<std::uintptr_t>(system.lpMinimumApplicationAddress);
+    std::size_t size = std::min(span, most) / granuleBytes * granuleBytes;
+    while (size >= granuleBytes && !CanReserve(size))
+        size = size / 2 / granuleBytes * granuleBytes;
+    for (std::size_t step = size / 2 / granuleBytes * granuleBytes; size > 0 && step >= granuleBytes;
+         step = step / 2 / granuleBytes * granuleBytes) {
+        if (size + step <= most && CanReserve(size + step))
+            size += step;
     }
-    return largest;
+    return size;
 }
 
 // Reserves at least `want` bytes and up to `most`, as much as can be had.
@@ -86,7 +101,7 @@ bool CReservedBlock::Grow(std::size_t bytes, std::size_t liveBytes) noexcept
     std::size_t size = 0;
     void* fresh = nullptr;
     if (!base) {
-        std::size_t most = LargestFreeRun() / 4 * 3;
+        std::size_t most = LargestReservation(mostProbed) / 4 * 3;
         most = std::min(std::max(most, leastFirstReservation), std::min(mostFirstReservation, limit));
         fresh = Reserve(want, most, size);
     } else if (reserved <= (static_cast<std::size_t>(-1) >> 1)) {

@@ -5,10 +5,10 @@
 
 // A block of address space that is reserved once and committed page by page
 // as it is asked to hold more. The first reservation is most of the largest
-// free run of the address space, so growing never moves the bytes already
-// held and never needs two large blocks at once; only where that could not
-// be had is a new reservation (up to twice as large) taken and the live bytes
-// copied over. Committed pages read as zero.
+// block of address space that a reservation can get, so growing never moves
+// the bytes already held and never needs two large blocks at once; only
+// where that could not be had is a new reservation (up to twice as large)
+// taken and the live bytes copied over. Committed pages read as zero.
 class CReservedBlock final {
 public:
     CReservedBlock() noexcept = default;
