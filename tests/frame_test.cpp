@@ -638,10 +638,18 @@ public:
         item.wideLength = static_cast<std::uint32_t>(MultiByteToWideChar(CP_ACP, 0, item.name, -1, item.wideName, MAX_PATH) - 1);
         return true;
     }
-    void Close(Handle) override {}
+    void Close(Handle) override
+    {
+        if (remaining < 0 && atLastClose && !closedLast) {
+            closedLast = true;
+            atLastClose();
+        }
+    }
 
     std::vector<std::string> seen;
     std::function<void(int)> atOpen;  // told the number of each listing opened
+    std::function<void()> atLastClose;  // after the walk's last report
+    bool closedLast = false;
 
 private:
     CStatusBar& status;
@@ -672,6 +680,7 @@ TEST_P(FrameScanProgress, CountsInTheMessagePaneWhileTheScanRuns)
         if (n == 20)
             paintedMeanwhile = !GetUpdateRect(view, nullptr, FALSE);
     };
+    lister.atLastClose = [&] { PostMessageA(view, WM_KEYDOWN, VK_LEFT, 1); };
     test::PaintCounter paints(frame->view);
     test::PaintCounter barPaints(frame->statusBar);
     const DWORD started = GetTickCount();
@@ -741,6 +750,7 @@ struct DuringScanCase {
     bool iconic;     // the frame is minimised during the scan
     bool zoomed;     // the frame is maximised during the scan
     bool closes;     // the walk stops and the frame closes
+    bool waits = false;  // no input: it waits in the queue for the scan to end
 };
 
 class FrameDuringScan : public Frame, public testing::WithParamInterface<DuringScanCase> {};
@@ -782,6 +792,9 @@ TEST_P(FrameDuringScan, WindowManagementActsAndNothingElse)
     } else {
         EXPECT_EQ(lister.seen.size(), 41u);
         EXPECT_TRUE(IsWindow(window));
+        MSG msg;
+        EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE)) << "no click is left";
+        EXPECT_EQ(PeekMessageA(&msg, window, c.message, c.message, PM_REMOVE) != FALSE, c.waits);
     }
 }
 
@@ -795,7 +808,8 @@ INSTANTIATE_TEST_SUITE_P(
                     DuringScanCase{"Key", WM_KEYDOWN, VK_RIGHT, 1, true, false, false, false},
                     DuringScanCase{"Click", WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(150, 20), true, false, false, false},
                     DuringScanCase{"MenuCommand", WM_COMMAND, ID_UNIT_MB, 0, false, false, false, false},
-                    DuringScanCase{"MenuBarClick", WM_NCLBUTTONDOWN, HTMENU, 0, false, false, false, false}),
+                    DuringScanCase{"MenuBarClick", WM_NCLBUTTONDOWN, HTMENU, 0, false, false, false, false},
+                    DuringScanCase{"OtherMessage", WM_APP + 77, 0, 0, false, false, false, false, true}),
     test::ByLabel());
 
 TEST_F(Frame, EscapeCancelsTheScanAndLeavesTheChartEmpty)
