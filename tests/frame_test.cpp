@@ -730,27 +730,45 @@ TEST_P(FrameScanProgress, CountsInTheMessagePaneWhileTheScanRuns)
 INSTANTIATE_TEST_SUITE_P(StatusBar, FrameScanProgress, testing::Values(true, false),
                          [](const testing::TestParamInfo<bool>& p) { return p.param ? "Shown" : "Hidden"; });
 
-// Keys and clicks that reach the view, counted in front of its own procedure.
-int viewInput = 0;
-WNDPROC viewProcedure = nullptr;
+// Keys and clicks that reach the view, and the frame's modal loops (a menu,
+// moving or sizing), counted in front of their own procedures. A timer that
+// such a loop dispatches ends it, so that no test waits on one.
+int viewInput = 0, frameMenus = 0, frameSizeMoves = 0;
+WNDPROC viewProcedure = nullptr, frameProcedure = nullptr;
 LRESULT CALLBACK CountViewInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     viewInput += message == WM_KEYDOWN || message == WM_CHAR || message == WM_LBUTTONDOWN;
     return CallWindowProcA(viewProcedure, window, message, wParam, lParam);
 }
+LRESULT CALLBACK CountFrameLoops(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    frameMenus += message == WM_ENTERMENULOOP;
+    frameSizeMoves += message == WM_ENTERSIZEMOVE;
+    return CallWindowProcA(frameProcedure, window, message, wParam, lParam);
+}
+void CALLBACK EndModalLoops(HWND, UINT, UINT_PTR, DWORD)
+{
+    EndMenu();
+    if (HWND captured = GetCapture())
+        PostMessageA(captured, WM_LBUTTONUP, 0, 0);
+}
 
-// A message posted while the scan runs: what manages the window reaches it,
-// the program's own input and commands do not.
+// A message posted while the scan runs: what manages the frame reaches it,
+// the program's own input and commands, and other windows, do not.
+enum class Target { frame, view, other };
 struct DuringScanCase {
     const char* label;
     UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    bool toView;     // posted to the view, else to the frame
-    bool iconic;     // the frame is minimised during the scan
-    bool zoomed;     // the frame is maximised during the scan
-    bool closes;     // the walk stops and the frame closes
-    bool waits = false;  // no input: it waits in the queue for the scan to end
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    Target target = Target::frame;
+    UINT then = 0;        // a second message, posted right after
+    bool iconic = false;  // the target's window is minimised during the scan
+    bool zoomed = false;  // the target's window is maximised during the scan
+    bool closes = false;  // the walk stops and the frame closes
+    int menus = 0;        // menu loops of the frame
+    int sizeMoves = 0;    // move or size loops of the frame
+    bool waits = false;   // no input: it waits in the queue for the scan to end
 };
 
 class FrameDuringScan : public Frame, public testing::WithParamInterface<DuringScanCase> {};
@@ -763,26 +781,41 @@ TEST_P(FrameDuringScan, WindowManagementActsAndNothingElse)
     SlowLister lister(frame->statusBar, 40);
     frame->view.lister = &lister;
     HWND view = frame->view;
-    viewInput = 0;
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                 nullptr, nullptr, nullptr);
+    HWND target = c.target == Target::view ? view : c.target == Target::other ? other : window;
+    viewInput = frameMenus = frameSizeMoves = 0;
     viewProcedure = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountViewInput)));
+    frameProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountFrameLoops)));
+    const UINT_PTR timer = SetTimer(nullptr, 0, 200, &EndModalLoops);
     bool iconic = false, zoomed = false;
     char title[64] = {};
     lister.atOpen = [&](int n) {
-        if (n == 5)
-            PostMessageA(c.toView ? view : window, c.message, c.wParam, c.lParam);
+        if (n == 5) {
+            PostMessageA(target, c.message, c.wParam, c.lParam);
+            if (c.then)
+                PostMessageA(target, c.then, c.wParam, c.lParam | 0xC0000000);
+        }
         if (n == 3 || n == 10)
             GetWindowTextA(window, title, sizeof title);
         if (n == 10) {
-            iconic = IsIconic(window);
-            zoomed = IsZoomed(window);
+            iconic = IsIconic(c.target == Target::other ? other : window);
+            zoomed = IsZoomed(c.target == Target::other ? other : window);
         }
     };
     EXPECT_EQ(frame->view.ScanDrive(drive.Letter()), c.closes ? 0 : 1);
+    KillTimer(nullptr, timer);
     frame->view.lister = nullptr;
     SetWindowLongPtrA(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(viewProcedure));
+    if (!c.closes)
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(frameProcedure));
+    DestroyWindow(other);
     EXPECT_EQ(iconic, c.iconic);
     EXPECT_EQ(zoomed, c.zoomed);
+    EXPECT_EQ(frameMenus, c.menus);
+    EXPECT_EQ(frameSizeMoves, c.sizeMoves);
     EXPECT_EQ(std::string(title), std::string("Voruta - ") + drive.Letter() + ":") << "the drive scanned, whatever the size";
     EXPECT_EQ(viewInput, 0) << "no key or click reached the view";
     EXPECT_EQ(frame->view.unitMode, static_cast<std::uint32_t>(ID_UNIT_KBMB)) << "no command ran";
@@ -800,16 +833,29 @@ TEST_P(FrameDuringScan, WindowManagementActsAndNothingElse)
 
 INSTANTIATE_TEST_SUITE_P(
     Messages, FrameDuringScan,
-    testing::Values(DuringScanCase{"Minimise", WM_SYSCOMMAND, SC_MINIMIZE, 0, false, true, false, false},
-                    DuringScanCase{"CaptionDoubleClick", WM_NCLBUTTONDBLCLK, HTCAPTION, 0, false, false, true, false},
-                    DuringScanCase{"Close", WM_CLOSE, 0, 0, false, false, false, true},
-                    DuringScanCase{"CloseCommand", WM_SYSCOMMAND, SC_CLOSE, 0, false, false, false, true},
-                    DuringScanCase{"AltF4", WM_SYSKEYDOWN, VK_F4, 1 << 29, true, false, false, true},
-                    DuringScanCase{"Key", WM_KEYDOWN, VK_RIGHT, 1, true, false, false, false},
-                    DuringScanCase{"Click", WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(150, 20), true, false, false, false},
-                    DuringScanCase{"MenuCommand", WM_COMMAND, ID_UNIT_MB, 0, false, false, false, false},
-                    DuringScanCase{"MenuBarClick", WM_NCLBUTTONDOWN, HTMENU, 0, false, false, false, false},
-                    DuringScanCase{"OtherMessage", WM_APP + 77, 0, 0, false, false, false, false, true}),
+    testing::Values(
+        DuringScanCase{.label = "Minimise", .message = WM_SYSCOMMAND, .wParam = SC_MINIMIZE, .iconic = true},
+        DuringScanCase{.label = "CaptionDoubleClick", .message = WM_NCLBUTTONDBLCLK, .wParam = HTCAPTION, .zoomed = true},
+        DuringScanCase{.label = "CaptionDrag", .message = WM_NCLBUTTONDOWN, .wParam = HTCAPTION, .sizeMoves = 1},
+        DuringScanCase{.label = "SizingBorder", .message = WM_NCLBUTTONDOWN, .wParam = HTRIGHT, .sizeMoves = 1},
+        DuringScanCase{.label = "AltSpace", .message = WM_SYSKEYDOWN, .wParam = VK_SPACE, .lParam = 1 << 29,
+                       .target = Target::view, .menus = 1},
+        DuringScanCase{.label = "Close", .message = WM_CLOSE, .closes = true},
+        DuringScanCase{.label = "CloseCommand", .message = WM_SYSCOMMAND, .wParam = SC_CLOSE, .closes = true},
+        DuringScanCase{.label = "AltF4", .message = WM_SYSKEYDOWN, .wParam = VK_F4, .lParam = 1 << 29,
+                       .target = Target::view, .closes = true},
+        DuringScanCase{.label = "Key", .message = WM_KEYDOWN, .wParam = VK_RIGHT, .lParam = 1, .target = Target::view},
+        DuringScanCase{.label = "Click", .message = WM_LBUTTONDOWN, .wParam = MK_LBUTTON, .lParam = MAKELPARAM(150, 20),
+                       .target = Target::view},
+        DuringScanCase{.label = "MenuCommand", .message = WM_COMMAND, .wParam = ID_UNIT_MB},
+        DuringScanCase{.label = "MenuBarClick", .message = WM_NCLBUTTONDOWN, .wParam = HTMENU},
+        DuringScanCase{.label = "MenuBarKey", .message = WM_SYSKEYDOWN, .wParam = VK_MENU, .lParam = 1 << 29,
+                       .target = Target::view, .then = WM_SYSKEYUP},
+        DuringScanCase{.label = "MenuBarCommand", .message = WM_SYSCOMMAND, .wParam = SC_KEYMENU, .lParam = 'f'},
+        DuringScanCase{.label = "OtherCaptionDoubleClick", .message = WM_NCLBUTTONDBLCLK, .wParam = HTCAPTION,
+                       .target = Target::other},
+        DuringScanCase{.label = "OtherMinimise", .message = WM_SYSCOMMAND, .wParam = SC_MINIMIZE, .target = Target::other},
+        DuringScanCase{.label = "OtherMessage", .message = WM_APP + 77, .waits = true}),
     test::ByLabel());
 
 TEST_F(Frame, EscapeCancelsTheScanAndLeavesTheChartEmpty)
