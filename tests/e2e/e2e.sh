@@ -83,11 +83,7 @@ scan)
   sleep 0.3
   expect_title "$frame" "Voruta - ${drive_letter}:"
   xdotool key L
-  dialog=$(wait_window '^ドライブ選択$' 10) || e2e_fail "L did not open the drive dialog"
-  wait_focus "$dialog" || e2e_fail "the second dialog never got the focus"
-  xdotool type "${drive_letter,,}"
-  xdotool key Return
-  wait_gone '^ドライブ選択$' || e2e_fail "the second dialog stayed open"
+  choose_drive 10
   sleep 0.5
   # The old chart is gone at once.
   ! wait_chart "$view_x" "$view_y" 0 || e2e_fail "a box of the old chart stays during the rescan"
@@ -120,11 +116,7 @@ window)
   [ "$frame_h" -gt 400 ] || e2e_fail "a double click did not restore the frame (height $frame_h)"
   wait_chart $((frame_x + view_x)) $((frame_y + view_y)) 60 || e2e_fail "the scan did not end with the drive's chart"
   xdotool key L
-  dialog=$(wait_window '^ドライブ選択$' 10) || e2e_fail "L did not open the drive dialog"
-  wait_focus "$dialog" || e2e_fail "the second dialog never got the focus"
-  xdotool type "${drive_letter,,}"
-  xdotool key Return
-  wait_gone '^ドライブ選択$' || e2e_fail "the second dialog stayed open"
+  choose_drive 10
   sleep 0.5
   frame_geometry "$frame"
   click_at $((frame_x + frame_w - 15)) $((frame_y + 11))

@@ -105,15 +105,21 @@ wait_chart() {
   done
 }
 
-# Picks the test drive in the drive dialog that opens at start; prints the
-# frame id as soon as the scan has begun (its title names the drive).
-start_scan() {
-  local dialog frame
-  dialog=$(wait_window '^ドライブ選択$' 20) || e2e_fail "the drive dialog did not open at start"
+# Picks the test drive in the drive dialog, which opens within $1 seconds.
+choose_drive() {
+  local dialog
+  dialog=$(wait_window '^ドライブ選択$' "$1") || e2e_fail "the drive dialog did not open"
   wait_focus "$dialog" || e2e_fail "the dialog never got the focus"
   xdotool type "${drive_letter,,}"
   xdotool key Return
   wait_gone '^ドライブ選択$' || e2e_fail "the dialog stayed open"
+}
+
+# Picks the test drive in the drive dialog that opens at start; prints the
+# frame id as soon as the scan has begun (its title names the drive).
+start_scan() {
+  local frame
+  choose_drive 20
   frame=$(wait_window "^Voruta - ${drive_letter}:\$" 20) || e2e_fail "no title of drive $drive_letter"
   echo "$frame"
 }
