@@ -781,8 +781,13 @@ TEST_P(FrameDuringScan, WindowManagementActsAndNothingElse)
     SlowLister lister(frame->statusBar, 40);
     frame->view.lister = &lister;
     HWND view = frame->view;
-    HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
-                                 nullptr, nullptr, nullptr);
+    // Another window of the program, handled by the platform alone.
+    WNDCLASSA otherClass{};
+    otherClass.lpfnWndProc = DefWindowProcA;
+    otherClass.lpszClassName = "VorutaOtherWindow";
+    RegisterClassA(&otherClass);
+    HWND other = CreateWindowExA(0, otherClass.lpszClassName, "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                 100, nullptr, nullptr, nullptr, nullptr);
     HWND target = c.target == Target::view ? view : c.target == Target::other ? other : window;
     viewInput = frameMenus = frameSizeMoves = 0;
     viewProcedure = reinterpret_cast<WNDPROC>(
