@@ -614,7 +614,7 @@ TEST_F(Frame, DropJustAboveTheStatusBarDocksAtTheBottom)
 // what the status bar's message pane says at that moment.
 class SlowLister final : public DirectoryLister {
 public:
-    SlowLister(CStatusBar& bar, int dirs) : status(bar), remaining(dirs) {}
+    SlowLister(CStatusBar& bar, int dirs) : status(bar), remaining(dirs), listings(dirs + 1) {}
 
     bool Wide() const noexcept override { return true; }
     Handle Open(const char*) override { return none; }
@@ -640,7 +640,7 @@ public:
     }
     void Close(Handle) override
     {
-        if (remaining < 0 && atLastClose && !closedLast) {
+        if (opens == listings && atLastClose && !closedLast) {
             closedLast = true;
             atLastClose();
         }
@@ -654,6 +654,7 @@ public:
 private:
     CStatusBar& status;
     int remaining;
+    std::uint64_t listings;  // the root's and each subdirectory's
     std::uint64_t opens = 0;
 };
 
@@ -769,6 +770,7 @@ struct DuringScanCase {
     int menus = 0;        // menu loops of the frame
     int sizeMoves = 0;    // move or size loops of the frame
     bool waits = false;   // no input: it waits in the queue for the scan to end
+    bool late = false;    // posted after the walk's last report, not at the fifth listing
 };
 
 class FrameDuringScan : public Frame, public testing::WithParamInterface<DuringScanCase> {};
@@ -797,12 +799,18 @@ TEST_P(FrameDuringScan, WindowManagementActsAndNothingElse)
     const UINT_PTR timer = SetTimer(nullptr, 0, 200, &EndModalLoops);
     bool iconic = false, zoomed = false;
     char title[64] = {};
+    auto post = [&] {
+        PostMessageA(target, c.message, c.wParam, c.lParam);
+        if (c.then)
+            PostMessageA(target, c.then, c.wParam, c.lParam | 0xC0000000);
+    };
+    lister.atLastClose = [&] {
+        if (c.late)
+            post();
+    };
     lister.atOpen = [&](int n) {
-        if (n == 5) {
-            PostMessageA(target, c.message, c.wParam, c.lParam);
-            if (c.then)
-                PostMessageA(target, c.then, c.wParam, c.lParam | 0xC0000000);
-        }
+        if (n == 5 && !c.late)
+            post();
         if (n == 3 || n == 10)
             GetWindowTextA(window, title, sizeof title);
         if (n == 10) {
@@ -810,7 +818,7 @@ TEST_P(FrameDuringScan, WindowManagementActsAndNothingElse)
             zoomed = IsZoomed(c.target == Target::other ? other : window);
         }
     };
-    EXPECT_EQ(frame->view.ScanDrive(drive.Letter()), c.closes ? 0 : 1);
+    EXPECT_EQ(frame->view.ScanDrive(drive.Letter()), c.closes && !c.late ? 0 : 1);
     KillTimer(nullptr, timer);
     frame->view.lister = nullptr;
     SetWindowLongPtrA(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(viewProcedure));
@@ -825,7 +833,7 @@ TEST_P(FrameDuringScan, WindowManagementActsAndNothingElse)
     EXPECT_EQ(viewInput, 0) << "no key or click reached the view";
     EXPECT_EQ(frame->view.unitMode, static_cast<std::uint32_t>(ID_UNIT_KBMB)) << "no command ran";
     if (c.closes) {
-        EXPECT_LE(lister.seen.size(), 5u + 9u) << "stopped within a quarter of a second";
+        EXPECT_LE(lister.seen.size(), c.late ? 41u : 5u + 9u) << "stopped within a quarter of a second";
         EXPECT_TRUE(test::PumpMessages(3000, [&] { return !IsWindow(window); })) << "the frame closes";
     } else {
         EXPECT_EQ(lister.seen.size(), 41u);
@@ -846,6 +854,7 @@ INSTANTIATE_TEST_SUITE_P(
         DuringScanCase{.label = "AltSpace", .message = WM_SYSKEYDOWN, .wParam = VK_SPACE, .lParam = 1 << 29,
                        .target = Target::view, .menus = 1},
         DuringScanCase{.label = "Close", .message = WM_CLOSE, .closes = true},
+        DuringScanCase{.label = "CloseAtTheEnd", .message = WM_CLOSE, .closes = true, .late = true},
         DuringScanCase{.label = "CloseCommand", .message = WM_SYSCOMMAND, .wParam = SC_CLOSE, .closes = true},
         DuringScanCase{.label = "AltF4", .message = WM_SYSKEYDOWN, .wParam = VK_F4, .lParam = 1 << 29,
                        .target = Target::view, .closes = true},
