@@ -733,7 +733,8 @@ INSTANTIATE_TEST_SUITE_P(StatusBar, FrameScanProgress, testing::Values(true, fal
 
 // Keys and clicks that reach the view, and the frame's modal loops (a menu,
 // moving or sizing), counted in front of their own procedures. A timer that
-// such a loop dispatches ends it, so that no test waits on one.
+// such a loop dispatches ends it, so that no test waits on one; a command
+// posted then is dispatched by the loop, not by the scan.
 int viewInput = 0, frameMenus = 0, frameSizeMoves = 0;
 WNDPROC viewProcedure = nullptr, frameProcedure = nullptr;
 LRESULT CALLBACK CountViewInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -750,8 +751,10 @@ LRESULT CALLBACK CountFrameLoops(HWND window, UINT message, WPARAM wParam, LPARA
 void CALLBACK EndModalLoops(HWND, UINT, UINT_PTR, DWORD)
 {
     EndMenu();
-    if (HWND captured = GetCapture())
+    if (HWND captured = GetCapture()) {
+        PostMessageA(captured, WM_COMMAND, ID_UNIT_MB, 0);
         PostMessageA(captured, WM_LBUTTONUP, 0, 0);
+    }
 }
 
 // A message posted while the scan runs: what manages the frame reaches it,
@@ -778,8 +781,11 @@ class FrameDuringScan : public Frame, public testing::WithParamInterface<DuringS
 TEST_P(FrameDuringScan, WindowManagementActsAndNothingElse)
 {
     const DuringScanCase& c = GetParam();
-    test::ScratchDrive drive;
+    // A rescan: the chart of a subdirectory was shown before.
+    test::ScratchDrive drive("mkdir sub");
     ASSERT_TRUE(drive.Letter());
+    ASSERT_EQ(frame->view.ScanDrive(drive.Letter()), 1);
+    frame->view.NavigateTo(3);
     SlowLister lister(frame->statusBar, 40);
     frame->view.lister = &lister;
     HWND view = frame->view;

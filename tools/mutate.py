@@ -188,7 +188,8 @@ def git_status():
 def main():
     parser = argparse.ArgumentParser(description="Plants each listed fault in turn and runs the tests against it.")
     parser.add_argument("lists", nargs="+", help="mutant list files (tests/mutants/*.txt)")
-    parser.add_argument("--only", help="run only the mutants whose description or file contains this text")
+    parser.add_argument("--only", action="append",
+                        help="run only the mutants whose description or file contains this text (repeatable)")
     parser.add_argument("--check", action="store_true", help="only check that every mutant applies; build nothing")
     parser.add_argument("--no-e2e", action="store_true", help="survivors do not get the end-to-end tests")
     parser.add_argument("--timeout", type=int, default=300, help="seconds for one test process (default 300)")
@@ -198,7 +199,7 @@ def main():
     try:
         mutants = [m for path in args.lists for m in parse_list(path)]
         if args.only:
-            mutants = [m for m in mutants if args.only in m.description or args.only in m.path]
+            mutants = [m for m in mutants if any(o in m.description or o in m.path for o in args.only)]
         originals = {}
         for m in mutants:
             if m.path not in originals:
