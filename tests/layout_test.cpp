@@ -349,6 +349,14 @@ TEST(Layout, ProductsBeyondInt32Saturate)
     view.LayoutNode(0, 0, 0, 1000);
     EXPECT_EQ(SpanOf(view, 1), (Span{1, 0, INT32_MAX}));
     EXPECT_EQ(SpanOf(view, 2), (Span{1, INT32_MAX, INT32_MAX}));
+    // Downward, a bottom below the range saturates at its low end.
+    view.LayoutNode(0, 0, -1, -1001);
+    EXPECT_EQ(SpanOf(view, 1), (Span{1, -1, INT32_MIN}));
+    // A span of 2^31 + 999 rows: half of it is 1073742323.5 rows.
+    view.table.At(0).clusters = 2;
+    view.table.At(1).clusters = 1;
+    view.LayoutNode(0, 0, -1000, INT32_MAX);
+    EXPECT_EQ(SpanOf(view, 1), (Span{1, -1000, 1073741323}));
 }
 
 struct TruncCase {
