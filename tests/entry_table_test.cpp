@@ -124,6 +124,38 @@ TEST(EntryTable, GrowthKeepsEveryRecordInPlace)
         ASSERT_EQ(table.At(i).clusters, static_cast<std::uint32_t>(i));
 }
 
+TEST(EntryTable, TooSmallAFirstReservationMovesTheRecordsOnce)
+{
+    // Address space held elsewhere until no 64 MiB block is left: the first
+    // reservation is small. Once the space is free again, growing past it
+    // copies the records into a larger block, once.
+    std::vector<void*> held;
+    held.reserve(64);
+    for (std::size_t size = std::size_t{1} << 30; size >= (std::size_t{64} << 20) && held.size() < 64;) {
+        if (void* block = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS))
+            held.push_back(block);
+        else
+            size /= 2;
+    }
+    EntryTable table;
+    table.Resize(3, 128);
+    for (void* block : held)
+        VirtualFree(block, 0, MEM_RELEASE);
+    const std::size_t first = table.Storage().Reserved();
+    ASSERT_LT(first, std::size_t{64} << 20);
+    int count = 3;
+    for (; table.Storage().MovedBytes() == 0 && count < 1000000; ++count) {
+        Entry e = Filled(0);
+        e.clusters = static_cast<std::uint32_t>(count);
+        table.Append(e);
+    }
+    // Every record before the one whose room it was, entries 0 to 2 too.
+    EXPECT_EQ(table.Storage().MovedBytes(), static_cast<std::size_t>(count - 1) * sizeof(Entry));
+    EXPECT_GT(table.Storage().Reserved(), first);
+    for (int i = 3; i < count; ++i)
+        ASSERT_EQ(table.At(i).clusters, static_cast<std::uint32_t>(i));
+}
+
 TEST(EntryTable, ExhaustedStorageThrowsAndChangesNothing)
 {
     EntryTable table;

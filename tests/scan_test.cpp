@@ -335,9 +335,10 @@ TEST_P(ScanShownName, TitleAndBoxSpellTheNameAsOnDisk)
     view.rootIndex = view.table.Count() - 1;
     view.Relayout();
 
+    // Control characters show as "?", so that no name breaks a line.
     std::wstring expected = path;
     for (wchar_t& c : expected)
-        c = c == L'/' ? L'\\' : c;
+        c = c == L'/' ? L'\\' : c < 0x20 ? L'?' : c;
     expected = L"Voruta - " + std::wstring(1, static_cast<wchar_t>(drive.Letter())) + L":\\" + expected + L"\\";
     wchar_t title[512] = {};
     DefWindowProcW(shownHost.Frame(), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(title));
@@ -376,6 +377,7 @@ INSTANTIATE_TEST_SUITE_P(Names, ScanShownName,
                          testing::Values(ShownNameCase{"Exact", L"\u8868"}, ShownNameCase{"Accented", L"caf\u00e9"},
                                          ShownNameCase{"Hangul", L"\ud55c\uad6d"},
                                          ShownNameCase{"Emoji", L"\xd83d\xde00"}, ShownNameCase{"Dots", L"..."},
+                                         ShownNameCase{"ControlCharacter", L"caf\u00e9\tx"},
                                          ShownNameCase{"ThroughAnInexactParent",
                                                        L"\u00dcn\u00efc\u00f6d\u00e9/\u8868/caf\u00e9"}),
                          test::ByLabel());
