@@ -311,6 +311,18 @@ TEST(LayoutLarge, PaintSkippingHiddenSubtreesDrawsTheSamePicture)
         const std::vector<COLORREF> everyEntry = host.Capture(width, height);
         EXPECT_TRUE(skipping == everyEntry) << "root " << root;
     }
+    // Sums beyond 2^32 clusters wrap: B's span comes out negative, and the
+    // span of its second child D2, [-1, 1717986958), positive again.
+    test::BuildTree(view.table, {{-1, 10, "X:\\"}, {0, 4294967290u, "X:\\A"}, {0, 10, "X:\\B"},
+                                 {2, 4294967295u, "X:\\B\\D1"}, {2, 3, "X:\\B\\D2"}});
+    view.rootIndex = 0;
+    view.Relayout();
+    int width = 0, height = 0;
+    view.Redraw();
+    const std::vector<COLORREF> asLaidOut = host.Capture(width, height);
+    view.layoutInTreeOrder = false;
+    view.Redraw();
+    EXPECT_TRUE(asLaidOut == host.Capture(width, height)) << "a box below a negative span is painted";
 }
 
 // The scale and the product must be binary64. For a parent of 14 clusters
