@@ -8,6 +8,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -654,19 +655,13 @@ TEST_F(Walk, HardLinksCountOnceWhereMetFirst)
     fs.AddFile(c, L"x", 4096, 4096, 0);
     fs.AddFile(c, L"y", 4096, 4096, 0);
     const WalkCounts counts = Build();
-    EXPECT_EQ(At(3).bytes, 10485760u + 1000u);
-    EXPECT_EQ(At(3).clusters, 2560u + 1000u);
-    EXPECT_EQ(At(3).slack, 1000u * 4095u);
-    EXPECT_EQ(At(4).bytes, 0u);
-    EXPECT_EQ(At(4).clusters, 0u);
-    EXPECT_EQ(At(4).files, 1u);
-    EXPECT_EQ(At(5).bytes, 8192u);
-    EXPECT_EQ(At(5).clusters, 2u);
-    EXPECT_EQ(At(5).files, 4u);
-    EXPECT_EQ(At(1).bytes, 10485760u + 1000u + 8192u);
-    EXPECT_EQ(At(1).clusters, 2560u + 1000u + 2u + 3u);
-    EXPECT_EQ(At(1).files, 1006u);
-    EXPECT_EQ(counts.files, 1006u);
+    // Bytes, slack, clusters and files of a, b, c and the root.
+    using S = std::tuple<std::uint64_t, std::uint64_t, std::uint32_t, std::uint32_t>;
+    auto sums = [&](int i) { return S{At(i).bytes, At(i).slack, At(i).clusters, At(i).files}; };
+    EXPECT_EQ(sums(3), (S{10485760u + 1000u, 1000u * 4095u, 2560u + 1000u, 1001u}));
+    EXPECT_EQ(sums(4), (S{0u, 0u, 0u, 1u}));
+    EXPECT_EQ(sums(5), (S{8192u, 0u, 2u, 4u}));
+    EXPECT_EQ(sums(1), (S{10485760u + 1000u + 8192u, 1000u * 4095u, 2560u + 1000u + 2u + 3u, 1006u}));
     EXPECT_EQ(counts.hardLinks, 3u);
     EXPECT_EQ(counts.hardLinkBytes, 3u * 10485760u);
     EXPECT_EQ(counts.unchecked, 0u);

@@ -29,6 +29,7 @@ import subprocess
 import sys
 import time
 from dataclasses import dataclass, field
+from xml.etree import ElementTree
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -133,10 +134,22 @@ class Runner:
         """None when the unit tests pass, else the first failing test's name
         ('' when it cannot be told)."""
         exe = os.path.join(self.build_dir, "voruta_tests.exe")
-        code = run(["wine", exe, "--gtest_fail_fast", "--gtest_color=no"], self.log("unit.log"),
-                   self.unit_timeout, cwd=os.path.join(self.build_dir, "tests"))
+        report = self.log("unit.xml")
+        if os.path.exists(report):
+            os.remove(report)
+        # The report names the failed test even where the console output
+        # was cut short (programs the tests start share it).
+        command = ["wine", exe, "--gtest_fail_fast", "--gtest_color=no",
+                   "--gtest_output=xml:Z:" + report.replace("/", "\\")]
+        code = run(command, self.log("unit.log"), self.unit_timeout, cwd=os.path.join(self.build_dir, "tests"))
         if code == 0:
             return None
+        try:
+            for case in ElementTree.parse(report).iter("testcase"):
+                if case.find("failure") is not None:
+                    return case.get("classname") + "." + case.get("name")
+        except (OSError, ElementTree.ParseError):
+            pass  # no report: the process died; the console tells where
         failed = running = ""
         with open(self.log("unit.log"), encoding="utf-8", errors="replace") as f:
             for line in f:
