@@ -19,7 +19,6 @@ public:
     // there was no room to remember it.
     Insertion Insert(std::uint64_t id) noexcept;
 
-    std::size_t Count() const noexcept { return count; }
     // Bytes the slots hold.
     std::size_t Bytes() const noexcept { return slots.capacity() * sizeof(std::uint64_t); }
 

@@ -126,26 +126,29 @@ public:
 
     bool Report(const WalkCounts& counts) override
     {
+        // The frame asked to close: the walk stops as on Escape.
+        if (view.closeAfterScan)
+            stop = true;
         const DWORD now = GetTickCount();
-        if (now - lastPump >= pumpIntervalMs) {
-            lastPump = now;
-            if (FilterInput(frameWindow))
-                stop = true;
-            // Moving the mouse over a window gave it its class cursor.
-            SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-            MSG msg;
-            for (int i = 0; i < paintsPerPump && PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
-                DispatchMessageA(&msg);
-            if (frame && now - lastText >= progressIntervalMs) {
-                lastText = now;
-                char text[96];
-                std::snprintf(text, sizeof text, "ｽｷｬﾝ中  ﾌｫﾙﾀﾞ %lu  ﾌｧｲﾙ %lu  (Escで中止)",
-                              static_cast<unsigned long>(counts.dirsListed), static_cast<unsigned long>(counts.files));
-                if (frame->ShowMessageNow(text))
-                    shown = true;
-            }
+        if (now - lastPump < pumpIntervalMs)
+            return !stop;
+        lastPump = now;
+        if (FilterInput(frameWindow))
+            stop = true;
+        // Moving the mouse over a window gave it its class cursor.
+        SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+        MSG msg;
+        for (int i = 0; i < paintsPerPump && PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
+            DispatchMessageA(&msg);
+        if (frame && now - lastText >= progressIntervalMs) {
+            lastText = now;
+            char text[96];
+            std::snprintf(text, sizeof text, "ｽｷｬﾝ中  ﾌｫﾙﾀﾞ %lu  ﾌｧｲﾙ %lu  (Escで中止)",
+                          static_cast<unsigned long>(counts.dirsListed), static_cast<unsigned long>(counts.files));
+            if (frame->ShowMessageNow(text))
+                shown = true;
         }
-        return !stop && !view.closeAfterScan;
+        return !stop;
     }
 
 private:
