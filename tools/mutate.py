@@ -19,10 +19,17 @@ For each mutant: apply it, build incrementally, run the unit tests in one
 process stopping at the first failure, confirm that failure by the test's own
 CTest run, give the survivors the end-to-end tests too, and restore the file
 whatever happened. The tree is left as it was found.
+
+With --diff BASE the mutants are generated instead: single-site faults made
+by the standard operators (relational, arithmetic, logical, constant,
+statement dropped, early return, flipped result) on the C++ lines added or
+altered since BASE in the product's folders, sampled with a seed so that the
+same seed on the same tree gives the same mutants.
 """
 
 import argparse
 import os
+import random
 import re
 import signal
 import subprocess
@@ -42,6 +49,7 @@ class Mutant:
     description: str
     old: list = field(default_factory=list)
     new: list = field(default_factory=list)
+    line: int = 0  # generated: this line (1-based) is `old[0]` and becomes `new[0]`
 
 
 class ListError(Exception):
@@ -85,6 +93,12 @@ def pattern_of(mutant):
 def mutated_text(mutant, text):
     """The file's text with the mutant applied; raises ListError when the old
     text is not found exactly where the mutant says."""
+    if mutant.line:
+        lines = text.split("\n")
+        if mutant.line > len(lines) or lines[mutant.line - 1] != mutant.old[0]:
+            raise ListError(f"{mutant.source}: the line is no longer as it was")
+        lines[mutant.line - 1] = mutant.new[0]
+        return "\n".join(lines)
     matches = list(pattern_of(mutant).finditer(text))
     if not matches:
         raise ListError(f"{mutant.source}: old text not found in {mutant.path}")
@@ -94,6 +108,190 @@ def mutated_text(mutant, text):
         raise ListError(f"{mutant.source}: old text found only {len(matches)} times in {mutant.path}")
     match = matches[max(mutant.occurrence, 1) - 1]
     return text[: match.start()] + "\n".join(mutant.new) + text[match.end() :]
+
+
+# The folders whose C++ is the product's; mutants are generated there only.
+PRODUCT_DIRS = ("analysis", "view", "shell", "platform", "tools", "bench", "scripts")
+CPP_SUFFIXES = (".cpp", ".h")
+KEYWORDS_NOT_STATEMENTS = ("return", "break", "continue", "case", "default", "goto", "using", "typedef",
+                           "throw", "else", "do", "static_assert", "template", "namespace", "class", "struct",
+                           "enum", "public", "private", "protected", "friend", "extern")
+RELATIONAL = {"<": ("<=", ">="), "<=": ("<", ">"), ">": (">=", "<="), ">=": (">", "<"),
+              "==": ("!=",), "!=": ("==",)}
+ARITHMETIC = {"+": "-", "-": "+", "*": "/", "/": "*", "%": "*", "+=": "-=", "-=": "+=",
+              "&&": "||", "||": "&&", "&": "|", "|": "&"}
+
+
+def changed_lines(base):
+    """{path: set of 1-based line numbers} of the C++ lines in the product's
+    folders that the working tree adds or alters since `base`; files git does
+    not track yet count whole."""
+    out = subprocess.run(["git", "diff", "-U0", "--no-color", "--no-ext-diff", base, "--", *PRODUCT_DIRS],
+                         cwd=ROOT, capture_output=True, text=True)
+    if out.returncode != 0:
+        raise ListError(f"git diff {base}: {out.stderr.strip()}")
+    lines, path = {}, None
+    for line in out.stdout.splitlines():
+        if line.startswith("+++ "):
+            name = line[4:]
+            path = name[2:] if name.startswith("b/") and name.endswith(CPP_SUFFIXES) else None
+        elif line.startswith("@@") and path:
+            match = re.match(r"@@ -\S+ \+(\d+)(?:,(\d+))? @@", line)
+            start, count = int(match.group(1)), int(match.group(2) or 1)
+            lines.setdefault(path, set()).update(range(start, start + count))
+    untracked = subprocess.run(["git", "ls-files", "--others", "--exclude-standard", "--", *PRODUCT_DIRS],
+                               cwd=ROOT, capture_output=True, text=True).stdout.split()
+    for name in untracked:
+        if name.endswith(CPP_SUFFIXES):
+            with open(os.path.join(ROOT, name), encoding="utf-8") as f:
+                lines[name] = set(range(1, f.read().count("\n") + 2))
+    return lines
+
+
+def code_of(lines):
+    """Each line with comments and the insides of string and character
+    literals blanked (same length), so that operators are found in code only;
+    preprocessor lines come back empty."""
+    result, in_comment = [], False
+    for line in lines:
+        chars, i, quote = list(line), 0, None
+        while i < len(chars):
+            c = chars[i]
+            if in_comment:
+                if line.startswith("*/", i):
+                    chars[i] = chars[i + 1] = " "
+                    in_comment = False
+                    i += 1
+                else:
+                    chars[i] = " "
+            elif quote:
+                if c == "\\":
+                    chars[i] = " "
+                    if i + 1 < len(chars):
+                        chars[i + 1] = " "
+                    i += 1
+                elif c == quote:
+                    quote = None
+                else:
+                    chars[i] = " "
+            elif line.startswith("//", i):
+                chars[i:] = " " * (len(chars) - i)
+                break
+            elif line.startswith("/*", i):
+                chars[i] = chars[i + 1] = " "
+                in_comment = True
+                i += 1
+            elif c in "\"'" and not (c == "'" and i > 0 and chars[i - 1].isalnum()):  # 1'000 digit separators
+                quote = c
+            i += 1
+        code = "".join(chars)
+        result.append("" if code.lstrip().startswith("#") else code)
+    return result
+
+
+def enclosing_is_void(code, index):
+    """Whether the function around line `index` returns nothing, judged by the
+    nearest header written from column 0 above it."""
+    for line in reversed(code[:index]):
+        if line and not line[0].isspace() and line[0] not in "{}":
+            head = line.split("(")[0]
+            return bool(re.match(r"(?:(?:static|inline|constexpr|virtual)\s+)*void\b", head)) or "::~" in head or \
+                bool(re.search(r"(\w+)::\1$", head.strip()))
+    return False
+
+
+def statement_kind(code_line):
+    """'call' or 'assignment' when the line is one whole statement of that
+    kind (no declaration), else None."""
+    text = code_line.strip()
+    if not text.endswith(";") or text.count("(") != text.count(")") or not text[:-1].strip():
+        return None
+    first = re.match(r"[A-Za-z_]\w*", text)
+    if first and first.group(0) in KEYWORDS_NOT_STATEMENTS:
+        return None
+    if re.match(r"(\+\+|--)[\w.\->\[\]]+;$|[\w.\->\[\]]+(\+\+|--);$", text):
+        return "assignment"
+    match = re.match(r"([^=(]*?)\s(=|\+=|-=|\*=|/=|\|=|&=|<<=|>>=)\s", text)
+    if match and " " not in match.group(1).strip():
+        return "assignment"
+    if re.match(r"[\w:.\->\[\]*]+\(.*\);$", text):
+        return "call"
+    return None
+
+
+def generate(path, numbers):
+    """Every single-site mutant of the lines `numbers` of `path`: a list of
+    (line, column, operator, new line)."""
+    with open(os.path.join(ROOT, path), encoding="utf-8") as f:
+        lines = f.read().split("\n")
+    code = code_of(lines)
+    found = []
+    for number in sorted(numbers):
+        if number > len(lines):
+            continue
+        line, text = lines[number - 1], code[number - 1]
+        if not text.strip():
+            continue
+
+        def at(start, end, new, operator):
+            found.append((number, start, operator, line[:start] + new + line[end:]))
+
+        for m in re.finditer(r"(?<=\s)(<=|>=|==|!=|<|>|\+=|-=|\+|-|\*|/|%|&&|\|\||&|\|)(?=\s)", text):
+            op = m.group(1)
+            if op in RELATIONAL:
+                for other in RELATIONAL[op]:
+                    at(m.start(), m.end(), other, f"relational {op} -> {other}")
+            else:
+                kind = "logical" if op in ("&&", "||") else "bitwise" if op in ("&", "|") else "arithmetic"
+                at(m.start(), m.end(), ARITHMETIC[op], f"{kind} {op} -> {ARITHMETIC[op]}")
+        for m in re.finditer(r"(?<![\w.'])(0[xX][0-9a-fA-F']+|\d[\d']*)([uUlL]*)(?![\w.'])", text):
+            digits = m.group(1).replace("'", "")
+            value = int(digits, 16) if digits[:2].lower() == "0x" else int(digits)
+            for new in sorted({value + 1, value - 1} | ({0} if digits[:2].lower() == "0x" else set())):
+                if new >= 0 and new != value:
+                    at(m.start(), m.end(1), hex(new) if digits[:2].lower() == "0x" else str(new),
+                       f"constant {m.group(1)} -> {new}")
+        for m in re.finditer(r"\b(true|false)\b", text):
+            other = "false" if m.group(1) == "true" else "true"
+            at(m.start(), m.end(), other, f"constant {m.group(1)} -> {other}")
+        for m in re.finditer(r"(?<![\w)\]!=<>])!(?!=)", text):
+            at(m.start(), m.end(), "", "logical ! dropped")
+        m = re.match(r"(\s*(?:\}\s*else\s+)?(?:if|while)\s*\()(.*)\)\s*(\{?)\s*$", text)
+        if m and m.group(2).count("(") == m.group(2).count(")"):
+            at(len(m.group(1)), len(m.group(1)) + len(m.group(2)), f"!({line[len(m.group(1)):len(m.group(1)) + len(m.group(2))]})",
+               "logical condition negated")
+        m = re.match(r"(\s*return\s+)(.+);\s*$", text)
+        if m and m.group(2).strip() not in ("true", "false", "0", "nullptr", "{}"):
+            value = line[len(m.group(1)):len(m.group(1)) + len(m.group(2))]
+            at(len(m.group(1)), len(m.group(1)) + len(m.group(2)), f"!({value})", "flipped result")
+        kind = statement_kind(text)
+        previous = next((c.strip() for c in reversed(code[:number - 1]) if c.strip()), "")
+        starts_statement = previous.endswith((";", "{", "}")) or previous.startswith("case ")
+        if kind:
+            indent = line[:len(line) - len(line.lstrip())]
+            at(0, len(line), indent + "{}", f"statement dropped ({kind})")
+        if kind or (starts_statement and re.match(r"\s*(if|for|while)\s*\(", text)):
+            if starts_statement and any(c.strip() == "{" or c.rstrip().endswith("{") for c in code[:number - 1]):
+                indent = line[:len(line) - len(line.lstrip())]
+                early = "return;" if enclosing_is_void(code, number - 1) else "return {};"
+                found.append((number, 0, f"early {early}", indent + early + " " + line.lstrip()))
+    return found
+
+
+def generated_mutants(base, sample, seed):
+    """The sampled mutants of the change since `base`, in file and line order."""
+    candidates = []
+    for path, numbers in sorted(changed_lines(base).items()):
+        for number, column, operator, new in generate(path, numbers):
+            candidates.append((path, number, column, operator, new))
+    candidates = sorted(set(candidates))
+    chosen = sorted(random.Random(seed).sample(candidates, min(sample, len(candidates))))
+    mutants = []
+    for path, number, column, operator, new in chosen:
+        with open(os.path.join(ROOT, path), encoding="utf-8") as f:
+            old = f.read().split("\n")[number - 1]
+        mutants.append(Mutant(f"{path}:{number}", path, 0, operator, [old], [new], number))
+    return mutants, len(candidates)
 
 
 def run(command, log, timeout, cwd=None):
@@ -200,7 +398,11 @@ def git_status():
 
 def main():
     parser = argparse.ArgumentParser(description="Plants each listed fault in turn and runs the tests against it.")
-    parser.add_argument("lists", nargs="+", help="mutant list files (tests/mutants/*.txt)")
+    parser.add_argument("lists", nargs="*", help="mutant list files (tests/mutants/*.txt)")
+    parser.add_argument("--diff", metavar="BASE",
+                        help="generate the mutants from the C++ lines added or altered since BASE instead")
+    parser.add_argument("--sample", type=int, default=40, help="with --diff: how many to run (default 40)")
+    parser.add_argument("--seed", type=int, default=1, help="with --diff: the sample's seed (default 1)")
     parser.add_argument("--only", action="append",
                         help="run only the mutants whose description or file contains this text (repeatable)")
     parser.add_argument("--check", action="store_true", help="only check that every mutant applies; build nothing")
@@ -209,8 +411,16 @@ def main():
     parser.add_argument("--logs", help="where the logs go (default: mutate/ in the build folder)")
     args = parser.parse_args()
 
+    if bool(args.lists) == bool(args.diff):
+        parser.error("give mutant lists or --diff BASE")
     try:
         mutants = [m for path in args.lists for m in parse_list(path)]
+        if args.diff:
+            mutants, generated = generated_mutants(args.diff, args.sample, args.seed)
+            print(f"mutate: {generated} mutants generated since {args.diff}; {len(mutants)} sampled "
+                  f"with seed {args.seed}")
+            for m in mutants:
+                print(f"  {m.source}: {m.description}: {m.old[0].strip()}  =>  {m.new[0].strip()}")
         if args.only:
             mutants = [m for m in mutants if any(o in m.description or o in m.path for o in args.only)]
         originals = {}
@@ -262,7 +472,8 @@ def main():
                 with open(target, "wb") as f:
                     f.write(original)
             results.append((m, verdict))
-            print(f"[{number}/{len(mutants)}] {verdict}: {m.path}: {m.description}", flush=True)
+            where = m.source if m.line else m.path
+            print(f"[{number}/{len(mutants)}] {verdict}: {where}: {m.description}", flush=True)
     except KeyboardInterrupt:
         print("mutate: interrupted; the file was restored", file=sys.stderr)
     finally:
@@ -277,7 +488,8 @@ def main():
     minutes = (time.monotonic() - started) / 60
     print(f"mutate: {killed} killed, {len(survived)} survived, {invalid} invalid; kill rate {rate} ({minutes:.0f} min)")
     for m in survived:
-        print(f"  survived: {m.source}: {m.path}: {m.description}")
+        print(f"  survived: {m.source}: {m.description}" + (f": {m.old[0].strip()}  =>  {m.new[0].strip()}"
+                                                             if m.line else f" ({m.path})"))
     if git_status() != status_before:
         print("mutate: the tree is not as it was found:\n" + git_status(), file=sys.stderr)
         return 2
