@@ -80,9 +80,17 @@ void SetShortName(const wchar_t* wide, int length, ListedItem& item)
         item.shortName[0] = '\0';
 }
 
+// A reparse point's tag travels in the field that otherwise holds the size
+// of the extended attributes (EaSize, and dwReserved0 of the find data).
+DWORD TagOf(DWORD attributes, DWORD field) noexcept
+{
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? field : 0;
+}
+
 void FromRecord(const IdBothDirInfo& record, ListedItem& item)
 {
     item.attributes = record.fileAttributes;
+    item.reparseTag = TagOf(record.fileAttributes, record.eaSize);
     item.sizeHigh = static_cast<DWORD>(record.endOfFile.QuadPart >> 32);
     item.sizeLow = static_cast<DWORD>(record.endOfFile.QuadPart);
     item.hasAllocation = true;
@@ -97,6 +105,7 @@ void FromRecord(const IdBothDirInfo& record, ListedItem& item)
 void FromWide(const WIN32_FIND_DATAW& data, ListedItem& item)
 {
     item.attributes = data.dwFileAttributes;
+    item.reparseTag = TagOf(data.dwFileAttributes, data.dwReserved0);
     item.sizeHigh = data.nFileSizeHigh;
     item.sizeLow = data.nFileSizeLow;
     item.hasAllocation = false;
@@ -109,6 +118,7 @@ void FromWide(const WIN32_FIND_DATAW& data, ListedItem& item)
 void FromAnsi(const WIN32_FIND_DATAA& data, ListedItem& item)
 {
     item.attributes = data.dwFileAttributes;
+    item.reparseTag = TagOf(data.dwFileAttributes, data.dwReserved0);
     item.sizeHigh = data.nFileSizeHigh;
     item.sizeLow = data.nFileSizeLow;
     item.hasAllocation = false;

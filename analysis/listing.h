@@ -14,8 +14,11 @@
 // On a wide listing `wideName` holds the real name and `id` the file id the
 // listing gives (0 where it gives none). `allocated` is the space the file
 // occupies on disk, where the listing gives it (`hasAllocation`).
+// `reparseTag` is the tag of a reparse point, where the listing gives it;
+// else 0.
 struct ListedItem {
     DWORD attributes;
+    DWORD reparseTag;
     DWORD sizeHigh;
     DWORD sizeLow;
     bool exact;

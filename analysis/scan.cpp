@@ -51,6 +51,12 @@ bool IsPlainComponent(const char* name) noexcept
     return last != '.' && last != ' ';
 }
 
+bool IsLinkDirectory(DWORD attributes, DWORD reparseTag) noexcept
+{
+    constexpr DWORD nameSurrogate = 0x20000000;  // IsReparseTagNameSurrogate
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (reparseTag == 0 || (reparseTag & nameSurrogate));
+}
+
 bool IsPlainWideComponent(const wchar_t* name, std::size_t length) noexcept
 {
     if (length == 0 || (name[0] == L'.' && (length == 1 || (length == 2 && name[1] == L'.'))))
@@ -88,6 +94,7 @@ struct DriveWalk::Subdirectory {
     std::string shortName;
     std::wstring wideName;  // empty: no wide name that opens it
     DWORD attributes;
+    DWORD reparseTag;
     bool exact;
     std::uint64_t id;
 };
@@ -210,6 +217,7 @@ DriveWalk::Listing DriveWalk::List(Frame& frame, std::uint64_t expectedId, bool 
             if (lister.Wide())
                 sub.wideName.assign(found.wideName, found.wideLength);
             sub.attributes = found.attributes;
+            sub.reparseTag = found.reparseTag;
             sub.exact = found.exact;
             sub.id = found.id;
             frame.subdirectories.push_back(std::move(sub));
@@ -240,10 +248,11 @@ void DriveWalk::AddSubdirectory(Subdirectory& sub)
 
     // A junction or directory link is counted, but its target is not
     // walked: it is counted where it really lives, and a loop would never
-    // end. On a wide lister the real name opens a directory, or where no
+    // end. Other reparse points (cloud-synced folders) are walked; the file
+    // ids keep them from listing anything twice. On a wide lister the real name opens a directory, or where no
     // path can spell that, its 8.3 name with the id the listing gave; on the
     // ANSI one the name shown does where it is the long or the short name.
-    bool enter = !(sub.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    bool enter = !IsLinkDirectory(sub.attributes, sub.reparseTag);
     std::wstring component = sub.wideName;
     bool byShortName = false;
     if (lister.Wide()) {

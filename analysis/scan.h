@@ -57,6 +57,13 @@ struct ClusterGeometry {
 // or " ", and no cut double-byte character. A trail byte 0x5C is no "\".
 bool IsPlainComponent(const char* name) noexcept;
 
+// True when a directory with these attributes and reparse tag is a link to
+// be counted but not entered: a reparse point whose tag is a name surrogate
+// (junctions, mount points, symbolic links) or not known (0). A reparse
+// point of another kind, such as a cloud-synced or projected folder, is an
+// ordinary directory whose files are on this volume.
+bool IsLinkDirectory(DWORD attributes, DWORD reparseTag) noexcept;
+
 // True when the wide `name` can stand as one component of a wide path and
 // names what it says: not empty, not "." or "..", no "\\", "/" or ":", no
 // wildcard or reserved character, no control character.

@@ -1,9 +1,9 @@
-# Cross-compiling to Windows with MinGW-w64 (posix thread model) for the
+# Cross-compiling to Windows with MinGW-w64 (win32 thread model) for the
 # processor and triple the including toolchain file names.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR ${VORUTA_MINGW_PROCESSOR})
-set(CMAKE_C_COMPILER ${VORUTA_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VORUTA_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_C_COMPILER ${VORUTA_MINGW_TRIPLE}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${VORUTA_MINGW_TRIPLE}-g++-win32)
 set(CMAKE_RC_COMPILER ${VORUTA_MINGW_TRIPLE}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${VORUTA_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -9,7 +9,10 @@
 
 namespace {
 
-constexpr UINT_PTR noHighlightSubclass = 1;
+// The list's own procedure while it is subclassed. Subclassed the classic
+// way: the common controls' subclass calls are exported by name only from
+// Windows XP on.
+constexpr char listProcedureProperty[] = "VorutaListProcedure";
 
 // Rows of the list that its client area shows whole, at least one.
 int VisibleRows(HWND list)
@@ -100,8 +103,9 @@ bool MoveCurrentRow(HWND list, WPARAM key)
     return true;
 }
 
-LRESULT CALLBACK NoHighlightProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+LRESULT CALLBACK NoHighlightProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    const auto own = reinterpret_cast<WNDPROC>(GetPropA(list, listProcedureProperty));
     switch (message) {
     case WM_KEYDOWN:
         if (MoveCurrentRow(list, wParam))
@@ -123,17 +127,18 @@ LRESULT CALLBACK NoHighlightProc(HWND list, UINT message, WPARAM wParam, LPARAM 
     case WM_KILLFOCUS: {
         // The platform's list draws its focus frame straight on the screen,
         // on a row of its own choosing: paint the current row's instead.
-        const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
+        const LRESULT result = CallWindowProcA(own, list, message, wParam, lParam);
         RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         return result;
     }
     case WM_NCDESTROY:
-        RemoveWindowSubclass(list, &NoHighlightProc, noHighlightSubclass);
+        SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
+        RemovePropA(list, listProcedureProperty);
         break;
     default:
         break;
     }
-    return DefSubclassProc(list, message, wParam, lParam);
+    return CallWindowProcA(own, list, message, wParam, lParam);
 }
 
 }  // namespace
@@ -141,8 +146,11 @@ LRESULT CALLBACK NoHighlightProc(HWND list, UINT message, WPARAM wParam, LPARAM 
 void CListBox::AttachControl(HWND control)
 {
     hwnd = control;
-    if (control && (GetWindowLongA(control, GWL_STYLE) & LBS_NOSEL))
-        SetWindowSubclass(control, &NoHighlightProc, noHighlightSubclass, 0);
+    if (control && (GetWindowLongA(control, GWL_STYLE) & LBS_NOSEL) && !GetPropA(control, listProcedureProperty)) {
+        const LONG_PTR own = GetWindowLongPtrA(control, GWLP_WNDPROC);
+        if (SetPropA(control, listProcedureProperty, reinterpret_cast<HANDLE>(own)))
+            SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&NoHighlightProc));
+    }
 }
 
 void DDX_Control(CDataExchange* dx, int id, CListBox& control)

@@ -223,7 +223,23 @@ LRESULT CWnd::Default()
     return DefWindowProc(current.message, current.wParam, current.lParam);
 }
 
-CModalState::CModalState(HWND owner) : frame(owner ? GetAncestor(owner, GA_ROOT) : nullptr)
+namespace {
+
+// The top-level window that `window` is a child of, or `window` itself:
+// GetAncestor's GA_ROOT, which Windows NT 4 lacks.
+HWND RootOf(HWND window)
+{
+    while (window && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD))
+        if (HWND parent = ::GetParent(window))
+            window = parent;
+        else
+            break;
+    return window;
+}
+
+}  // namespace
+
+CModalState::CModalState(HWND owner) : frame(RootOf(owner))
 {
     if (frame)
         EnumThreadWindows(GetCurrentThreadId(), &CModalState::Disable, reinterpret_cast<LPARAM>(this));

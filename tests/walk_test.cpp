@@ -28,6 +28,7 @@ public:
         std::wstring name;
         std::string shortName;
         DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
+        DWORD reparseTag = 0;
         std::uint64_t size = 0;
         std::uint64_t allocated = noAllocation;
         std::uint64_t fileId = 0;
@@ -106,6 +107,7 @@ public:
         const Item& from = items[l.next++];
         std::memset(&item, 0, sizeof item);
         item.attributes = from.attributes;
+        item.reparseTag = from.reparseTag;
         item.sizeHigh = static_cast<DWORD>(from.size >> 32);
         item.sizeLow = static_cast<DWORD>(from.size);
         item.exact = ToCodePage(from.name.c_str(), -1, item.name, sizeof item.name);
@@ -423,6 +425,7 @@ struct NameCase {
     bool unlistable;
     const char* recordedAs;  // the entry's display name
     bool entered;
+    DWORD reparseTag = 0;
 };
 
 class WalkName : public testing::TestWithParam<NameCase> {};
@@ -436,6 +439,7 @@ TEST_P(WalkName, EntersOnlyThroughANameThatNamesThatDirectory)
     fs.AddFile(cafe, L"c", 1);
     fs.AddFile(0, L"r", 4096);
     const int d = fs.AddDir(0, c.name, c.shortName, c.extra);
+    fs.Last(0).reparseTag = c.reparseTag;
     if (c.unlistable)
         fs.MakeUnlistable(d);
     fs.AddFile(d, L"in", 8192);
@@ -484,12 +488,23 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"SlashWithoutShortName", true, L"\u8868/x", "", 0, false, "表?x", false},
         NameCase{"BadShortName", true, L"s*t", "S*T", 0, false, "s*t", false},
         NameCase{"LinkNotEntered", true, L"link", "", FILE_ATTRIBUTE_REPARSE_POINT, false, "link", false},
+        // A reparse point is a link where its tag is a name surrogate;
+        // cloud-synced and projected folders are walked.
+        NameCase{"JunctionNotEntered", true, L"j", "", FILE_ATTRIBUTE_REPARSE_POINT, false, "j", false, 0xA0000003},
+        NameCase{"SymbolicLinkNotEntered", true, L"s", "", FILE_ATTRIBUTE_REPARSE_POINT, false, "s", false, 0xA000000C},
+        NameCase{"OtherSurrogateNotEntered", true, L"o", "", FILE_ATTRIBUTE_REPARSE_POINT, false, "o", false, 0x20000001},
+        NameCase{"CloudFolderEntered", true, L"OneDrive", "ONEDRI~1", FILE_ATTRIBUTE_REPARSE_POINT, false, "OneDrive",
+                 true, 0x9000601A},
+        NameCase{"ProjectedFolderEntered", true, L"p", "", FILE_ATTRIBUTE_REPARSE_POINT, false, "p", true, 0x9000001C},
+        NameCase{"DedupFolderEntered", true, L"d", "", FILE_ATTRIBUTE_REPARSE_POINT, false, "d", true, 0x80000013},
+        NameCase{"TagWithoutReparsePoint", true, L"t", "", 0, false, "t", true, 0xA0000003},
         NameCase{"Unlistable", true, L"locked", "LOCKED~1", 0, true, "locked", false},
         NameCase{"AnsiYenDotDot", false, L"u\u00a5..\u00a5", "U__~1", 0, false, "U__~1", true},
         NameCase{"AnsiYenDotDotWithoutShortName", false, L"u\u00a5..\u00a5", "", 0, false, "u?..?", false},
         NameCase{"AnsiStar", false, L"s*t", "ST~1", 0, false, "ST~1", true},
         NameCase{"AnsiTrailingDot", false, L"dot.", "", 0, false, "dot.", false},
-        NameCase{"AnsiLink", false, L"link", "", FILE_ATTRIBUTE_REPARSE_POINT, false, "link", false}),
+        NameCase{"AnsiLink", false, L"link", "", FILE_ATTRIBUTE_REPARSE_POINT, false, "link", false},
+        NameCase{"AnsiCloudFolder", false, L"c", "", FILE_ATTRIBUTE_REPARSE_POINT, false, "c", true, 0x9000101A}),
     test::ByLabel());
 
 // Trees that misled a walk trusting 8.3 names: each directory holds one file
@@ -582,6 +597,19 @@ void SwappedAfterListing(MemoryLister& fs, std::vector<int>& counted)
     counted = {a};
 }
 
+void CloudFolderLeadingBack(MemoryLister& fs, std::vector<int>& counted)
+{
+    // A cloud-synced folder is entered; one that opens its own parent, or
+    // the root, is not listed again.
+    const int cloud = fs.AddDir(0, L"OneDrive", "", FILE_ATTRIBUTE_REPARSE_POINT);
+    fs.Last(0).reparseTag = 0x9000001A;
+    fs.AddDir(cloud, L"back", "", FILE_ATTRIBUTE_REPARSE_POINT, 0);
+    fs.Last(cloud).reparseTag = 0x9000F01A;
+    fs.AddDir(cloud, L"self", "", FILE_ATTRIBUTE_REPARSE_POINT, cloud);
+    fs.Last(cloud).reparseTag = 0x9000001C;
+    counted = {cloud};
+}
+
 class WalkTree : public Walk, public testing::WithParamInterface<TreeCase> {};
 
 TEST_P(WalkTree, ListsEveryDirectoryOnceAndNothingOffTheDrive)
@@ -612,7 +640,8 @@ INSTANTIATE_TEST_SUITE_P(Trees, WalkTree,
                                          TreeCase{"LinksToDotSharingAShortName", LinksToDotSharingAShortName, 2},
                                          TreeCase{"LinkToDotDotOutsideTheDrive", LinkToDotDotOutsideTheDrive, 2},
                                          TreeCase{"LinksShownAsPlainDirectories", LinksShownAsPlainDirectories, 2},
-                                         TreeCase{"SwappedAfterListing", SwappedAfterListing, 2}),
+                                         TreeCase{"SwappedAfterListing", SwappedAfterListing, 2},
+                                         TreeCase{"CloudFolderLeadingBack", CloudFolderLeadingBack, 2}),
                          test::ByLabel());
 
 TEST_F(Walk, FullTableFoldsTheRestIntoTheEntriesThereAre)
