@@ -219,6 +219,12 @@ void CFrameWnd::OnUpdateControlBarMenu(CCmdUI* ui)
 void CFrameWnd::OnInitMenuPopup(HMENU menu)
 {
     const int count = GetMenuItemCount(menu);
+    // The system menu is the window system's: known by its items, since
+    // not every path that opens it flags it as such.
+    for (int i = 0; i < count; ++i) {
+        if (GetMenuItemID(menu, i) >= SC_SIZE && GetMenuItemID(menu, i) != static_cast<UINT>(-1))
+            return;
+    }
     for (int i = 0; i < count; ++i) {
         const UINT id = GetMenuItemID(menu, i);
         if (id == 0 || id == static_cast<UINT>(-1))

@@ -14,7 +14,7 @@ constexpr const char* floatClassName = "Voruta:FloatingBar";
 // Posted to the floating window: give the activation back to the frame;
 // put the window above its frame again.
 constexpr UINT returnActivation = WM_APP + 1;
-constexpr UINT raiseAboveFrame = WM_APP + 2;
+constexpr UINT raiseAboveFrame = CToolBar::raiseMessage;
 
 // The tool bar resource (RT_TOOLBAR): version, image size, button ids.
 struct ToolBarResource {

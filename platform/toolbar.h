@@ -54,8 +54,9 @@ public:
     HWND Buttons() const noexcept { return buttons; }
     HWND FloatingWindow() const noexcept { return floatWindow; }
     // Puts a floating bar's window above its frame again (the frame was
-    // activated or raised).
+    // activated or raised), by posting it this message.
     void RaiseFloating() const;
+    static constexpr UINT raiseMessage = WM_APP + 2;
     // The frame's caption turned active or inactive: the floating window's
     // caption follows.
     void FrameActivated(bool active);

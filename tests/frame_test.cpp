@@ -286,6 +286,12 @@ TEST_F(Frame, MenuMarksFollowTheView)
     SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(fileMenu), MAKELPARAM(0, FALSE));
     for (UINT id : {ID_DRIVE_CHANGE, ID_VIEW_WHOLE, ID_APP_EXIT})
         EXPECT_FALSE(GetMenuState(fileMenu, id, MF_BYCOMMAND) & MF_GRAYED) << id;
+    // The system menu is the window system's, even where the message does
+    // not flag it (a right-click on the title bar).
+    HMENU system = GetSystemMenu(window, FALSE);
+    SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(system), MAKELPARAM(0, FALSE));
+    EXPECT_FALSE(GetMenuState(system, SC_CLOSE, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
+    EXPECT_FALSE(GetMenuState(system, SC_MOVE, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
 }
 
 TEST_F(Frame, ToolBarButtonsShowTheMarks)
@@ -879,7 +885,9 @@ INSTANTIATE_TEST_SUITE_P(
         DuringScanCase{.label = "OtherCaptionDoubleClick", .message = WM_NCLBUTTONDBLCLK, .wParam = HTCAPTION,
                        .target = Target::other},
         DuringScanCase{.label = "OtherMinimise", .message = WM_SYSCOMMAND, .wParam = SC_MINIMIZE, .target = Target::other},
-        DuringScanCase{.label = "OtherMessage", .message = WM_APP + 77, .waits = true}),
+        DuringScanCase{.label = "OtherMessage", .message = WM_APP + 77, .waits = true},
+        // A floating bar is raised above its frame during the scan too.
+        DuringScanCase{.label = "FloatingBarRaise", .message = WM_APP + 2}),
     test::ByLabel());
 
 TEST_F(Frame, EscapeCancelsTheScanAndLeavesTheChartEmpty)

@@ -3,6 +3,7 @@
 #include "analysis/scan.h"
 #include "platform/app.h"
 #include "platform/frame.h"
+#include "platform/toolbar.h"
 #include "view/chart_view.h"
 
 #include <cstdio>
@@ -18,7 +19,8 @@ constexpr int paintsPerPump = 64;
 // Whether a message given during the scan may reach its window: what the
 // window system needs to move, size, minimise, maximise, restore and close
 // the frame (its title bar, borders and buttons, the system menu, Alt+Space
-// and Alt+F4, a close from outside). Nothing of the program's own acts:
+// and Alt+F4, a close from outside), and the raise of a floating tool bar
+// above the frame. Nothing of the program's own acts:
 // keys, clicks, the menu bar and the tool bar are dropped.
 bool ManagesTheWindow(const MSG& msg, HWND frame)
 {
@@ -65,6 +67,8 @@ bool ManagesTheWindow(const MSG& msg, HWND frame)
         }
     case WM_CLOSE:
         return msg.hwnd == frame;
+    case CToolBar::raiseMessage:
+        return true;  // a floating bar stays above its frame
     default:
         return false;
     }
@@ -82,7 +86,7 @@ bool FilterInput(HWND frame)
     MSG msg;
     const UINT ranges[][2] = {{WM_KEYFIRST, WM_KEYLAST},         {WM_MOUSEFIRST, WM_MOUSELAST},
                               {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}, {WM_COMMAND, WM_SYSCOMMAND},
-                              {WM_CLOSE, WM_CLOSE}};
+                              {WM_CLOSE, WM_CLOSE},         {CToolBar::raiseMessage, CToolBar::raiseMessage}};
     for (const auto& range : ranges) {
         while (PeekMessageA(&msg, nullptr, range[0], range[1], PM_REMOVE)) {
             if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE)
