@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
+#include <random>
 #include <set>
 #include <string>
 #include <tuple>
@@ -506,6 +508,163 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"AnsiLink", false, L"link", "", FILE_ATTRIBUTE_REPARSE_POINT, false, "link", false},
         NameCase{"AnsiCloudFolder", false, L"c", "", FILE_ATTRIBUTE_REPARSE_POINT, false, "c", true, 0x9000101A}),
     test::ByLabel());
+
+// Random drives against a plain recursive count written from the rules: a
+// directory's files are counted when it is listed, then its subdirectories
+// in order; a file's bytes and clusters count at the first name met (id 0:
+// always), by its allocation where the listing gives one, else by its size;
+// a link (a reparse point whose tag is 0 or a name surrogate), a directory
+// listed already and one that cannot be listed count one directory and one
+// cluster and nothing below.
+struct RefSums {
+    std::uint64_t bytes = 0, slack = 0, clusters = 0, files = 0, dirs = 0;
+    bool operator==(const RefSums&) const = default;
+};
+struct RefItem {
+    bool dir = false;
+    std::uint64_t size = 0, allocated = MemoryLister::noAllocation, id = 0;  // files
+    int target = -1;                                                         // directories
+    DWORD attributes = 0, tag = 0;
+};
+struct RefDrive {
+    std::vector<std::vector<RefItem>> dirs{1};
+    std::set<int> unlistable;
+    std::uint32_t c = 4096;
+};
+
+class RefCount {
+public:
+    explicit RefCount(const RefDrive& d) : drive(d) {}
+    RefSums Visit(int dir)
+    {
+        listed.insert(dir);
+        RefSums s;
+        for (const RefItem& f : drive.dirs[static_cast<std::size_t>(dir)]) {
+            if (f.dir)
+                continue;
+            ++s.files;
+            if (f.id != 0 && !fileIds.insert(f.id).second) {
+                ++hardLinks;
+                hardLinkBytes += f.size;
+                continue;
+            }
+            s.bytes += f.size;
+            const std::uint64_t held =
+                f.allocated != MemoryLister::noAllocation ? f.allocated : (f.size + drive.c - 1) / drive.c * drive.c;
+            s.clusters += (held + drive.c - 1) / drive.c;
+            s.slack += held > f.size ? held - f.size : 0;
+        }
+        for (const RefItem& d : drive.dirs[static_cast<std::size_t>(dir)]) {
+            if (!d.dir)
+                continue;
+            const std::size_t entry = entries.size();
+            entries.emplace_back();
+            RefSums child;
+            const bool link = (d.attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (d.tag == 0 || (d.tag & 0x20000000));
+            if (link || listed.count(d.target))
+                ++notEntered;
+            else if (drive.unlistable.count(d.target))
+                ++unlistable;
+            else
+                entries[entry] = child = Visit(d.target);
+            s.bytes += child.bytes;
+            s.slack += child.slack;
+            s.clusters += child.clusters + 1;
+            s.files += child.files;
+            s.dirs += child.dirs + 1;
+        }
+        return s;
+    }
+    std::vector<RefSums> entries;
+    std::uint32_t notEntered = 0, unlistable = 0, hardLinks = 0;
+    std::uint64_t hardLinkBytes = 0;
+
+private:
+    const RefDrive& drive;
+    std::set<int> listed;
+    std::set<std::uint64_t> fileIds;
+};
+
+TEST(WalkReference, RandomDrivesSumAsTheRulesSay)
+{
+    const std::uint64_t sizes[] = {0, 1, 511, 4096, 4097, 65535, 1u << 20, 0xFFFFFFFFull, 1ull << 32,
+                                   (1ull << 32) + 4097, 5ull << 30};
+    const DWORD linkTags[] = {0, 0xA0000003, 0xA000000C, 0x20000001};
+    const DWORD otherTags[] = {0x9000001A, 0x9000701A, 0x9000001C, 0x80000013};
+    const wchar_t* names[] = {L"d", L"\u8868", L"caf\u00e9", L"\ud55c", L"Program Files", L"x.y"};
+    for (unsigned seed = 1; seed <= 300; ++seed) {
+        std::mt19937 random(seed);
+        auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+        RefDrive drive;
+        drive.c = 512u << (2 * pick(4));  // 512 to 32768
+        MemoryLister fs;
+        std::vector<std::uint64_t> fileIds;
+        // Directories are made depth first; a link or another name may lead
+        // to any directory made so far, or to one made for it alone.
+        auto fill = [&](auto& self, int dir, int depth) -> void {
+            const std::size_t files = pick(5);
+            for (std::size_t i = 0; i < files; ++i) {
+                RefItem f;
+                f.size = sizes[pick(std::size(sizes))];
+                switch (pick(4)) {
+                case 0: break;  // no allocation given
+                case 1: f.allocated = (f.size + drive.c - 1) / drive.c * drive.c; break;
+                case 2: f.allocated = f.size / 3 / drive.c * drive.c; break;  // compressed, sparse
+                default: f.allocated = f.size + drive.c * (1 + pick(3)); break;  // set aside
+                }
+                const std::size_t kind = pick(6);
+                f.id = kind == 0 ? 0 : kind == 1 && !fileIds.empty() ? fileIds[pick(fileIds.size())] : 1000 + seed * 1000 + i + 10 * static_cast<std::uint64_t>(dir);
+                fileIds.push_back(f.id);
+                drive.dirs[static_cast<std::size_t>(dir)].push_back(f);
+                fs.AddFile(dir, L"f" + std::to_wstring(i), f.size, f.allocated, f.id);
+            }
+            const std::size_t subs = depth < 5 ? pick(4) : 0;
+            for (std::size_t i = 0; i < subs; ++i) {
+                RefItem d;
+                d.dir = true;
+                const std::size_t kind = pick(10);
+                d.attributes = kind <= 1 || kind == 7 ? FILE_ATTRIBUTE_REPARSE_POINT : 0;
+                d.tag = kind <= 1 ? linkTags[pick(std::size(linkTags))] : kind == 7 ? otherTags[pick(4)] : 0;
+                const bool another = (kind == 0 || kind == 2) && drive.dirs.size() > 1;
+                d.target = another ? static_cast<int>(pick(drive.dirs.size())) : static_cast<int>(drive.dirs.size());
+                const std::wstring name = names[pick(std::size(names))] + std::to_wstring(i);
+                fs.AddDir(dir, name, "", d.attributes, another ? d.target : -1);
+                fs.Last(dir).reparseTag = d.tag;
+                drive.dirs[static_cast<std::size_t>(dir)].push_back(d);
+                if (!another) {
+                    drive.dirs.emplace_back();
+                    if (kind == 3) {
+                        drive.unlistable.insert(d.target);
+                        fs.MakeUnlistable(d.target);
+                    }
+                    self(self, d.target, depth + 1);
+                }
+            }
+        };
+        fill(fill, 0, 0);
+
+        RefCount expected(drive);
+        const RefSums root = expected.Visit(0);
+        EntryTable table;
+        const WalkCounts counts =
+            BuildDriveTree(table, fs, "M:\\", {drive.c, (1u << 30) / (drive.c / 4), 1000, 4000000000u});
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        ASSERT_EQ(table.Count(), static_cast<std::int32_t>(3 + expected.entries.size()));
+        auto sums = [&](int i) {
+            const Entry& e = table.At(i);
+            return RefSums{e.bytes, e.slack, e.clusters, e.files, e.dirs};
+        };
+        EXPECT_TRUE(sums(1) == root);
+        for (std::size_t i = 0; i < expected.entries.size(); ++i)
+            ASSERT_TRUE(sums(3 + static_cast<int>(i)) == expected.entries[i]) << "entry " << 3 + i;
+        EXPECT_EQ(counts.notEntered, expected.notEntered);
+        EXPECT_EQ(counts.unlistable, expected.unlistable);
+        EXPECT_EQ(counts.hardLinks, expected.hardLinks);
+        EXPECT_EQ(counts.hardLinkBytes, expected.hardLinkBytes);
+        EXPECT_EQ(counts.files, root.files);
+        EXPECT_EQ(fs.listedTwice, 0);
+    }
+}
 
 // Trees that misled a walk trusting 8.3 names: each directory holds one file
 // of its own size (a distinct power of two), so the root's bytes tell which
