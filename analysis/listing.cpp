@@ -8,28 +8,9 @@
 
 namespace {
 
-// GetFileInformationByHandleEx's record and classes (Vista on), declared here
-// because the program is built for the older headers and must start on
-// platforms without the call.
-struct IdBothDirInfo {
-    DWORD nextEntryOffset;
-    DWORD fileIndex;
-    LARGE_INTEGER creationTime;
-    LARGE_INTEGER lastAccessTime;
-    LARGE_INTEGER lastWriteTime;
-    LARGE_INTEGER changeTime;
-    LARGE_INTEGER endOfFile;
-    LARGE_INTEGER allocationSize;
-    DWORD fileAttributes;
-    DWORD fileNameLength;  // bytes
-    DWORD eaSize;
-    CHAR shortNameLength;  // bytes
-    WCHAR shortName[12];
-    LARGE_INTEGER fileId;
-    WCHAR fileName[1];
-};
-static_assert(offsetof(IdBothDirInfo, fileId) == 96 && offsetof(IdBothDirInfo, fileName) == 104);
-
+// GetFileInformationByHandleEx's classes (Vista on), declared here because
+// the program is built for the older headers and must start on platforms
+// without the call.
 struct IdInfo {
     ULONGLONG volumeSerialNumber;
     BYTE fileId[16];
@@ -87,50 +68,6 @@ DWORD TagOf(DWORD attributes, DWORD field) noexcept
     return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? field : 0;
 }
 
-void FromRecord(const IdBothDirInfo& record, ListedItem& item)
-{
-    item.attributes = record.fileAttributes;
-    item.reparseTag = TagOf(record.fileAttributes, record.eaSize);
-    item.sizeHigh = static_cast<DWORD>(record.endOfFile.QuadPart >> 32);
-    item.sizeLow = static_cast<DWORD>(record.endOfFile.QuadPart);
-    item.hasAllocation = true;
-    item.allocated = static_cast<std::uint64_t>(record.allocationSize.QuadPart);
-    const std::size_t length = record.fileNameLength / sizeof(WCHAR);
-    item.exact = ToCodePage(record.fileName, static_cast<int>(length), item.name, sizeof item.name);
-    SetWideName(record.fileName, length, item);
-    SetShortName(record.shortName, static_cast<unsigned char>(record.shortNameLength) / 2, item);
-    item.id = static_cast<std::uint64_t>(record.fileId.QuadPart);
-}
-
-void FromWide(const WIN32_FIND_DATAW& data, ListedItem& item)
-{
-    item.attributes = data.dwFileAttributes;
-    item.reparseTag = TagOf(data.dwFileAttributes, data.dwReserved0);
-    item.sizeHigh = data.nFileSizeHigh;
-    item.sizeLow = data.nFileSizeLow;
-    item.hasAllocation = false;
-    item.exact = ToCodePage(data.cFileName, -1, item.name, sizeof item.name);
-    SetWideName(data.cFileName, wcsnlen(data.cFileName, MAX_PATH), item);
-    SetShortName(data.cAlternateFileName, -1, item);
-    item.id = 0;
-}
-
-void FromAnsi(const WIN32_FIND_DATAA& data, ListedItem& item)
-{
-    item.attributes = data.dwFileAttributes;
-    item.reparseTag = TagOf(data.dwFileAttributes, data.dwReserved0);
-    item.sizeHigh = data.nFileSizeHigh;
-    item.sizeLow = data.nFileSizeLow;
-    item.hasAllocation = false;
-    // The ANSI listing gives "?" for what the code page lacks.
-    std::memcpy(item.name, data.cFileName, sizeof data.cFileName);
-    item.exact = std::strchr(data.cFileName, '?') == nullptr;
-    std::memcpy(item.shortName, data.cAlternateFileName, sizeof data.cAlternateFileName);
-    item.wideLength = 0;
-    item.wideName[0] = L'\0';
-    item.id = 0;
-}
-
 std::uint64_t IdFromHandle(HANDLE handle, BOOL(WINAPI* byHandleEx)(HANDLE, int, void*, DWORD))
 {
     IdInfo id;
@@ -156,6 +93,50 @@ DirectoryLister::Handle To(std::unique_ptr<Listing> listing)
 }
 
 }  // namespace
+
+void ItemFromRecord(const IdBothDirInfo& record, ListedItem& item)
+{
+    item.attributes = record.fileAttributes;
+    item.reparseTag = TagOf(record.fileAttributes, record.eaSize);
+    item.sizeHigh = static_cast<DWORD>(record.endOfFile.QuadPart >> 32);
+    item.sizeLow = static_cast<DWORD>(record.endOfFile.QuadPart);
+    item.hasAllocation = true;
+    item.allocated = static_cast<std::uint64_t>(record.allocationSize.QuadPart);
+    const std::size_t length = record.fileNameLength / sizeof(WCHAR);
+    item.exact = ToCodePage(record.fileName, static_cast<int>(length), item.name, sizeof item.name);
+    SetWideName(record.fileName, length, item);
+    SetShortName(record.shortName, static_cast<unsigned char>(record.shortNameLength) / 2, item);
+    item.id = static_cast<std::uint64_t>(record.fileId.QuadPart);
+}
+
+void ItemFromFindData(const WIN32_FIND_DATAW& data, ListedItem& item)
+{
+    item.attributes = data.dwFileAttributes;
+    item.reparseTag = TagOf(data.dwFileAttributes, data.dwReserved0);
+    item.sizeHigh = data.nFileSizeHigh;
+    item.sizeLow = data.nFileSizeLow;
+    item.hasAllocation = false;
+    item.exact = ToCodePage(data.cFileName, -1, item.name, sizeof item.name);
+    SetWideName(data.cFileName, wcsnlen(data.cFileName, MAX_PATH), item);
+    SetShortName(data.cAlternateFileName, -1, item);
+    item.id = 0;
+}
+
+void ItemFromFindData(const WIN32_FIND_DATAA& data, ListedItem& item)
+{
+    item.attributes = data.dwFileAttributes;
+    item.reparseTag = TagOf(data.dwFileAttributes, data.dwReserved0);
+    item.sizeHigh = data.nFileSizeHigh;
+    item.sizeLow = data.nFileSizeLow;
+    item.hasAllocation = false;
+    // The ANSI listing gives "?" for what the code page lacks.
+    std::memcpy(item.name, data.cFileName, sizeof data.cFileName);
+    item.exact = std::strchr(data.cFileName, '?') == nullptr;
+    std::memcpy(item.shortName, data.cAlternateFileName, sizeof data.cAlternateFileName);
+    item.wideLength = 0;
+    item.wideName[0] = L'\0';
+    item.id = 0;
+}
 
 bool ToCodePage(const wchar_t* wide, int wideLength, char* out, int outBytes)
 {
@@ -261,13 +242,13 @@ bool Win32DirectoryLister::Next(Handle handle, ListedItem& item)
         if (!listing.pending && !FindNextFileA(listing.handle, &listing.ansiData))
             return listing.ended = true, false;
         listing.pending = false;
-        FromAnsi(listing.ansiData, item);
+        ItemFromFindData(listing.ansiData, item);
         return true;
     case Listing::Kind::findWide:
         if (!listing.pending && !FindNextFileW(listing.handle, &listing.wideData))
             return listing.ended = true, false;
         listing.pending = false;
-        FromWide(listing.wideData, item);
+        ItemFromFindData(listing.wideData, item);
         return true;
     case Listing::Kind::byHandle:
         break;
@@ -279,7 +260,7 @@ bool Win32DirectoryLister::Next(Handle handle, ListedItem& item)
         listing.at = 0;
     }
     const auto& record = *reinterpret_cast<const IdBothDirInfo*>(listing.buffer + listing.at);
-    FromRecord(record, item);
+    ItemFromRecord(record, item);
     if (record.nextEntryOffset == 0 || listing.at + record.nextEntryOffset >= bufferBytes) {
         listing.filled = 0;
     } else {

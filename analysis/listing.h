@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 // One listed item. `name` is the item's long name in the ANSI code page;
@@ -30,6 +31,33 @@ struct ListedItem {
     std::uint32_t wideLength;        // characters of wideName, without the NUL
     wchar_t wideName[MAX_PATH + 1];  // NUL-terminated
 };
+
+// One record of a directory listed by handle (GetFileInformationByHandleEx,
+// Vista on), declared here because the program is built for the older
+// headers and must start on platforms without the call.
+struct IdBothDirInfo {
+    DWORD nextEntryOffset;
+    DWORD fileIndex;
+    LARGE_INTEGER creationTime;
+    LARGE_INTEGER lastAccessTime;
+    LARGE_INTEGER lastWriteTime;
+    LARGE_INTEGER changeTime;
+    LARGE_INTEGER endOfFile;
+    LARGE_INTEGER allocationSize;
+    DWORD fileAttributes;
+    DWORD fileNameLength;  // bytes
+    DWORD eaSize;
+    CHAR shortNameLength;  // bytes
+    WCHAR shortName[12];
+    LARGE_INTEGER fileId;
+    WCHAR fileName[1];
+};
+static_assert(offsetof(IdBothDirInfo, fileId) == 96 && offsetof(IdBothDirInfo, fileName) == 104);
+
+// The item of one record of each listing: by handle, wide find, ANSI find.
+void ItemFromRecord(const IdBothDirInfo& record, ListedItem& item);
+void ItemFromFindData(const WIN32_FIND_DATAW& data, ListedItem& item);
+void ItemFromFindData(const WIN32_FIND_DATAA& data, ListedItem& item);
 
 // Lists directories, one at a time. A wide lister opens a directory by its
 // wide path ("\\?\X:\a\b"); an ANSI one (the Windows 9x family, which has

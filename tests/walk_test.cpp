@@ -666,6 +666,40 @@ TEST(WalkReference, RandomDrivesSumAsTheRulesSay)
     }
 }
 
+// The tag of a reparse point as each listing gives it (a by-handle record's
+// EaSize, a find record's dwReserved0), and 0 for any other item, whatever
+// the item held before.
+TEST(ListedItemTag, IsTheReparsePointsOnly)
+{
+    struct Row {
+        DWORD attributes, field, tag;
+    };
+    for (const Row& r : {Row{FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, 0x9000701A, 0x9000701A},
+                         Row{FILE_ATTRIBUTE_REPARSE_POINT, 0xA000000C, 0xA000000C},
+                         Row{FILE_ATTRIBUTE_DIRECTORY, 0x9000701A, 0}}) {
+        alignas(8) unsigned char buffer[sizeof(IdBothDirInfo) + 8] = {};
+        auto& record = *reinterpret_cast<IdBothDirInfo*>(buffer);
+        record.fileAttributes = r.attributes;
+        record.eaSize = r.field;
+        record.fileNameLength = 2;
+        record.fileName[0] = L'a';
+        WIN32_FIND_DATAW wide{};
+        wide.dwFileAttributes = r.attributes;
+        wide.dwReserved0 = r.field;
+        wide.cFileName[0] = L'a';
+        WIN32_FIND_DATAA ansi{};
+        ansi.dwFileAttributes = r.attributes;
+        ansi.dwReserved0 = r.field;
+        ansi.cFileName[0] = 'a';
+        ListedItem item;
+        for (int form = 0; form < 3; ++form) {
+            std::memset(&item, 0xCC, sizeof item);
+            form == 0 ? ItemFromRecord(record, item) : form == 1 ? ItemFromFindData(wide, item) : ItemFromFindData(ansi, item);
+            EXPECT_EQ(item.reparseTag, r.tag) << "form " << form << ", attributes " << r.attributes;
+        }
+    }
+}
+
 // Trees that misled a walk trusting 8.3 names: each directory holds one file
 // of its own size (a distinct power of two), so the root's bytes tell which
 // directories were counted and how often.
