@@ -1,8 +1,6 @@
-// GoogleTest's own hook for a platform's port. The programs are built with
-// the win32 thread model (its run-time imports nothing newer than Windows
-// XP), whose C++ library in GCC 12 has no std::mutex or
-// std::condition_variable; GoogleTest needs them only for this one class,
-// which serves its own thread tests.
+// GoogleTest's hook for a platform's port. The win32 thread model's C++
+// library (GCC 12) has no std::mutex or std::condition_variable, which
+// GoogleTest needs only for this class of its own thread tests.
 #pragma once
 
 #include <atomic>
@@ -15,9 +13,6 @@ namespace testing::internal {
 
 class Notification {
 public:
-    Notification() = default;
-    Notification(const Notification&) = delete;
-    Notification& operator=(const Notification&) = delete;
     void Notify() { notified = true; }
     void WaitForNotification()
     {
