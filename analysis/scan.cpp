@@ -249,9 +249,10 @@ void DriveWalk::AddSubdirectory(Subdirectory& sub)
     // A junction or directory link is counted, but its target is not
     // walked: it is counted where it really lives, and a loop would never
     // end. Other reparse points (cloud-synced folders) are walked; the file
-    // ids keep them from listing anything twice. On a wide lister the real name opens a directory, or where no
-    // path can spell that, its 8.3 name with the id the listing gave; on the
-    // ANSI one the name shown does where it is the long or the short name.
+    // ids keep them from listing anything twice. On a wide lister the real
+    // name opens a directory, or where no path can spell that, its 8.3 name
+    // with the id the listing gave; on the ANSI one the name shown does where
+    // it is the long or the short name.
     bool enter = !IsLinkDirectory(sub.attributes, sub.reparseTag);
     std::wstring component = sub.wideName;
     bool byShortName = false;

@@ -222,7 +222,8 @@ void CFrameWnd::OnInitMenuPopup(HMENU menu)
     // The system menu is the window system's: known by its items, since
     // not every path that opens it flags it as such.
     for (int i = 0; i < count; ++i) {
-        if (GetMenuItemID(menu, i) >= SC_SIZE && GetMenuItemID(menu, i) != static_cast<UINT>(-1))
+        const UINT id = GetMenuItemID(menu, i);
+        if (id >= SC_SIZE && id != static_cast<UINT>(-1))  // -1: a pop-up
             return;
     }
     for (int i = 0; i < count; ++i) {

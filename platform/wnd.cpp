@@ -8,6 +8,19 @@ constexpr const char* objectProperty = "Voruta.CWnd";
 
 bool InRange(const MessageEntry& e, UINT id) noexcept { return e.first <= id && id <= e.last; }
 
+// The top-level window that `window` is a child of, or `window` itself:
+// GetAncestor's GA_ROOT, which Windows NT 4 lacks.
+HWND RootOf(HWND window)
+{
+    while (window && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD)) {
+        HWND parent = ::GetParent(window);
+        if (!parent)
+            break;
+        window = parent;
+    }
+    return window;
+}
+
 }  // namespace
 
 const MessageMap CCmdTarget::messageMap = {nullptr, nullptr, 0};
@@ -222,22 +235,6 @@ LRESULT CWnd::Default()
 {
     return DefWindowProc(current.message, current.wParam, current.lParam);
 }
-
-namespace {
-
-// The top-level window that `window` is a child of, or `window` itself:
-// GetAncestor's GA_ROOT, which Windows NT 4 lacks.
-HWND RootOf(HWND window)
-{
-    while (window && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD))
-        if (HWND parent = ::GetParent(window))
-            window = parent;
-        else
-            break;
-    return window;
-}
-
-}  // namespace
 
 CModalState::CModalState(HWND owner) : frame(RootOf(owner))
 {
