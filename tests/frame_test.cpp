@@ -559,6 +559,12 @@ TEST_F(Frame, FloatingBarTakesNoInputWhileADialogRuns)
         EXPECT_TRUE(ran) << command;
         EXPECT_TRUE(IsWindowEnabled(floating)) << command;
     }
+    {
+        // A dialog owned by a child window disables what its frame owns.
+        CModalState modal(frame->view);
+        EXPECT_FALSE(IsWindowEnabled(floating));
+    }
+    EXPECT_TRUE(IsWindowEnabled(floating));
     app.mainWindow = nullptr;
 }
 
