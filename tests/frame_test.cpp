@@ -786,6 +786,7 @@ struct DuringScanCase {
     int sizeMoves = 0;    // move or size loops of the frame
     bool waits = false;   // no input: it waits in the queue for the scan to end
     bool late = false;    // posted after the walk's last report, not at the fifth listing
+    bool early = false;   // posted before the scan, and acted on as the chart clears
 };
 
 class FrameDuringScan : public Frame, public testing::WithParamInterface<DuringScanCase> {};
@@ -828,15 +829,17 @@ TEST_P(FrameDuringScan, WindowManagementActsAndNothingElse)
             post();
     };
     lister.atOpen = [&](int n) {
-        if (n == 5 && !c.late)
+        if (n == 5 && !c.late && !c.early)
             post();
         if (n == 3 || n == 10)
             GetWindowTextA(window, title, sizeof title);
-        if (n == 10) {
+        if (n == (c.early ? 1 : 10)) {
             iconic = IsIconic(top);
             zoomed = IsZoomed(top);
         }
     };
+    if (c.early)
+        post();
     EXPECT_EQ(frame->view.ScanDrive(drive.Letter()), c.closes && !c.late ? 0 : 1);
     KillTimer(nullptr, timer);
     frame->view.lister = nullptr;
@@ -871,6 +874,10 @@ INSTANTIATE_TEST_SUITE_P(
     Messages, FrameDuringScan,
     testing::Values(
         DuringScanCase{.label = "Minimise", .message = WM_SYSCOMMAND, .wParam = SC_MINIMIZE, .iconic = true},
+        // The input is taken, and the wait cursor set on the window under
+        // the pointer, as the old chart goes.
+        DuringScanCase{.label = "MinimiseAsTheScanStarts", .message = WM_SYSCOMMAND, .wParam = SC_MINIMIZE,
+                       .iconic = true, .early = true},
         DuringScanCase{.label = "CaptionDoubleClick", .message = WM_NCLBUTTONDBLCLK, .wParam = HTCAPTION, .zoomed = true},
         DuringScanCase{.label = "CaptionDrag", .message = WM_NCLBUTTONDOWN, .wParam = HTCAPTION, .sizeMoves = 1},
         DuringScanCase{.label = "SizingBorder", .message = WM_NCLBUTTONDOWN, .wParam = HTRIGHT, .sizeMoves = 1},

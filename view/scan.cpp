@@ -84,8 +84,11 @@ bool FilterInput(HWND frame)
     if (HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE)) == 0)
         return false;
     MSG msg;
-    const UINT ranges[][2] = {{WM_KEYFIRST, WM_KEYLAST},         {WM_MOUSEFIRST, WM_MOUSELAST},
-                              {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}, {WM_COMMAND, WM_SYSCOMMAND},
+    // The title bar's clicks before the client area's: a filter that leaves
+    // out what a second click becomes (a double click of the title bar) would
+    // make the system forget the first.
+    const UINT ranges[][2] = {{WM_KEYFIRST, WM_KEYLAST},         {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK},
+                              {WM_MOUSEFIRST, WM_MOUSELAST},     {WM_COMMAND, WM_SYSCOMMAND},
                               {WM_CLOSE, WM_CLOSE},         {CToolBar::raiseMessage, CToolBar::raiseMessage}};
     for (const auto& range : ranges) {
         while (PeekMessageA(&msg, nullptr, range[0], range[1], PM_REMOVE)) {
@@ -137,13 +140,7 @@ public:
         if (now - lastPump < pumpIntervalMs)
             return !stop;
         lastPump = now;
-        if (FilterInput(frameWindow))
-            stop = true;
-        // Moving the mouse over a window gave it its class cursor.
-        SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-        MSG msg;
-        for (int i = 0; i < paintsPerPump && PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
-            DispatchMessageA(&msg);
+        Pump();
         if (frame && now - lastText >= progressIntervalMs) {
             lastText = now;
             char text[96];
@@ -153,6 +150,19 @@ public:
                 shown = true;
         }
         return !stop;
+    }
+
+    // Filters the input given meanwhile, shows the wait cursor on the window
+    // now under the pointer and paints what was uncovered.
+    void Pump()
+    {
+        if (FilterInput(frameWindow))
+            stop = true;
+        // Moving the mouse over a window gave it its class cursor.
+        SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+        MSG msg;
+        for (int i = 0; i < paintsPerPump && PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
+            DispatchMessageA(&msg);
     }
 
 private:
@@ -201,6 +211,7 @@ std::int32_t CChartView::ScanDrive(char letter)
         ScanFeedback feedback(*this);
         ::SetWindowTextA(GetParent(), DriveTitle(rootPath));
         RedrawWindow(RDW_INVALIDATE | RDW_UPDATENOW);
+        feedback.Pump();
         scanCounts = BuildDriveTree(table, lister ? *lister : platformLister, rootPath, {c, clustersPer4G, f, t},
                                     &feedback, &realNames);
     }
