@@ -69,7 +69,7 @@ TEST(DumpFormat, LabelLineEscapesLineFeedsAndShowsTheNameAsDrawn)
 
 TEST(DumpTool, HeightIsTheChartsClientHeightAndRootMustBeInTheTree)
 {
-    test::ScratchDrive drive("mkdir 表 && fallocate -l 4097 表/f && ln 表/f g");
+    test::ScratchDrive drive("mkdir 表 \"$(printf 'caf\\303\\251')\" && fallocate -l 4097 表/f && ln 表/f g");
     ASSERT_TRUE(drive.Letter());
     const std::string letter(1, drive.Letter());
     const std::string dump = "\"" + test::BuiltProgram("voruta-dump.exe") + "\" " + letter;
@@ -78,8 +78,10 @@ TEST(DumpTool, HeightIsTheChartsClientHeightAndRootMustBeInTheTree)
     // Entry 0 spans the whole client height: column 0, rows [0, 300).
     EXPECT_NE(out.find("\t0\t0\t300\t(Total)\t\n"), std::string::npos) << out;
     EXPECT_NE(out.find("\nskipped\t0\t0\t0\t0\nhardlinks\t1\t4097\t0\n"), std::string::npos) << out;
-    EXPECT_EQ(test::RunProgram(dump + " 300 4", out), 2) << "entries 0 to 3 only";
-    EXPECT_EQ(test::RunProgram(dump + " 300 3", out), 0) << out;
+    // A name the code page cannot spell, as on disk in the last field.
+    EXPECT_NE(out.find("\tcaf\xC3\xA9\n"), std::string::npos) << out;
+    EXPECT_EQ(test::RunProgram(dump + " 300 5", out), 2) << "entries 0 to 4 only";
+    EXPECT_EQ(test::RunProgram(dump + " 300 4", out), 0) << out;
     // The title as UTF-8, like every name.
     EXPECT_NE(out.find("\ntitle\tVoruta - " + letter + ":\\\xE8\xA1\xA8\\\n"), std::string::npos) << out;
 }

@@ -682,6 +682,13 @@ TEST_P(FrameScanProgress, CountsInTheMessagePaneWhileTheScanRuns)
     SlowLister lister(frame->statusBar, 40);
     frame->view.lister = &lister;
     HWND view = frame->view;
+    if (statusBarShown) {
+        // The counts paint the status bar alone; the rest waits its turn.
+        InvalidateRect(view, nullptr, FALSE);
+        EXPECT_TRUE(frame->ShowMessageNow("..."));
+        EXPECT_TRUE(GetUpdateRect(view, nullptr, FALSE)) << "the whole frame painted with the counts";
+        ValidateRect(view, nullptr);
+    }
     bool paintedMeanwhile = false;
     // A key given during the scan, and the view uncovered: the key is
     // dropped, the view painted while the walk goes on.
@@ -747,12 +754,27 @@ INSTANTIATE_TEST_SUITE_P(StatusBar, FrameScanProgress, testing::Values(true, fal
 // moving or sizing), counted in front of their own procedures. A timer that
 // such a loop dispatches ends it, so that no test waits on one; a command
 // posted then is dispatched by the loop, not by the scan.
-int viewInput = 0, frameMenus = 0, frameSizeMoves = 0;
+// A move or size loop dispatches the keys it does not use: an 'l' typed
+// meanwhile reaches the view, which must not open the drive dialog inside
+// the scan; a dialog opened all the same is counted and cancelled.
+int viewInput = 0, frameMenus = 0, frameSizeMoves = 0, dialogs = 0;
 WNDPROC viewProcedure = nullptr, frameProcedure = nullptr;
+HWND scanView = nullptr;
+constexpr LPARAM typedInLoop = 0x26;
 LRESULT CALLBACK CountViewInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    viewInput += message == WM_KEYDOWN || message == WM_CHAR || message == WM_LBUTTONDOWN;
+    viewInput += (message == WM_KEYDOWN || message == WM_CHAR || message == WM_LBUTTONDOWN) && lParam != typedInLoop;
     return CallWindowProcA(viewProcedure, window, message, wParam, lParam);
+}
+BOOL CALLBACK CancelDialog(HWND window, LPARAM)
+{
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (std::string(name) == "#32770") {
+        ++dialogs;
+        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    }
+    return TRUE;
 }
 LRESULT CALLBACK CountFrameLoops(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -763,7 +785,10 @@ LRESULT CALLBACK CountFrameLoops(HWND window, UINT message, WPARAM wParam, LPARA
 void CALLBACK EndModalLoops(HWND, UINT, UINT_PTR, DWORD)
 {
     EndMenu();
+    EnumThreadWindows(GetCurrentThreadId(), &CancelDialog, 0);
     if (HWND captured = GetCapture()) {
+        if (frameSizeMoves)
+            PostMessageA(scanView, WM_CHAR, 'l', typedInLoop);
         PostMessageA(captured, WM_COMMAND, ID_UNIT_MB, 0);
         PostMessageA(captured, WM_LBUTTONUP, 0, 0);
     }
@@ -811,7 +836,8 @@ TEST_P(FrameDuringScan, WindowManagementActsAndNothingElse)
                                  100, nullptr, nullptr, nullptr, nullptr);
     HWND top = c.target == Target::other ? other : window;
     HWND target = c.target == Target::view ? view : top;
-    viewInput = frameMenus = frameSizeMoves = 0;
+    viewInput = frameMenus = frameSizeMoves = dialogs = 0;
+    scanView = view;
     viewProcedure = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountViewInput)));
     frameProcedure = reinterpret_cast<WNDPROC>(
@@ -853,6 +879,7 @@ TEST_P(FrameDuringScan, WindowManagementActsAndNothingElse)
     EXPECT_EQ(frameSizeMoves, c.sizeMoves);
     EXPECT_EQ(std::string(title), std::string("Voruta - ") + drive.Letter() + ":") << "the drive scanned, whatever the size";
     EXPECT_EQ(viewInput, 0) << "no key or click reached the view";
+    EXPECT_EQ(dialogs, 0);
     EXPECT_EQ(frame->view.unitMode, static_cast<std::uint32_t>(ID_UNIT_KBMB)) << "no command ran";
     if (c.closes) {
         EXPECT_LE(lister.seen.size(), c.late ? 41u : 5u + 9u) << "stopped within a quarter of a second";
