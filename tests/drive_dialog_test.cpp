@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -319,12 +321,17 @@ TEST_F(DriveDialog, PresetRowIsTheKeyboardsRowAndInView)
         HDC dc = GetDC(list);
         EXPECT_EQ(GetPixel(dc, client.right - 3, (row.top + row.bottom) / 2), GetSysColor(COLOR_WINDOW));
         ReleaseDC(list, dc);
-        // Down in the list: the drive after the preset. (The key goes to
-        // the list itself: a dialog of a test process need not have the
-        // keyboard focus.)
+        // The keys move from the preset row as they move a selection, and
+        // the field follows. (They go to the list itself: a dialog of a test
+        // process need not have the keyboard focus.)
         SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
-        SendMessageA(list, WM_KEYDOWN, VK_DOWN, 1);
-        EXPECT_EQ(EditText(dialog), "Z");
+        const int page = client.bottom / (row.bottom - row.top);
+        const std::pair<WPARAM, int> moves[] = {{VK_DOWN, 25}, {VK_DOWN, 25},       {VK_PRIOR, 26 - page}, {VK_HOME, 0},
+                                                {VK_UP, 0},    {VK_NEXT, page - 1}, {VK_END, 25},          {VK_UP, 24}};
+        for (const auto& [key, to] : moves) {
+            SendMessageA(list, WM_KEYDOWN, key, 1);
+            EXPECT_EQ(EditText(dialog), std::string(1, static_cast<char>('A' + to))) << "key " << key;
+        }
         EndDialog(dialog, IDCANCEL);
     });
 }

@@ -768,12 +768,9 @@ LRESULT CALLBACK CountViewInput(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 BOOL CALLBACK CancelDialog(HWND window, LPARAM)
 {
-    char name[16] = {};
-    GetClassNameA(window, name, sizeof name);
-    if (std::string(name) == "#32770") {
-        ++dialogs;
-        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-    }
+    char name[8] = {};
+    if (GetClassNameA(window, name, sizeof name) && std::string(name) == "#32770")
+        dialogs += PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
     return TRUE;
 }
 LRESULT CALLBACK CountFrameLoops(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

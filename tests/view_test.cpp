@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include <cstring>
 
@@ -374,6 +375,22 @@ TEST(ViewFont, ConfirmedStyleIsWhereTheDialogReopens)
     SendMessageA(view, WM_COMMAND, ID_FONT_CHANGE, 0);
     EXPECT_GE(view.logFont.lfWeight, FW_BOLD);
     EXPECT_STREQ(view.styleName, "太字");
+}
+
+}  // namespace
+
+namespace {
+
+// The paint benchmark is measured by hand; here it runs on a small table,
+// so that it still measures what it says.
+TEST(PaintBench, RunsOnASmallTable)
+{
+    std::string out;
+    ASSERT_EQ(test::RunProgram("\"" + test::BuiltProgram("voruta-paint-bench.exe") + "\" 3000", out), 0) << out;
+    for (const char* line : {"\nclient\t1024 x 768", "\nentries\t3000 (", "\nread pass ms (median of 5;",
+                             "\nratio paint\t"})
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+    EXPECT_EQ(out.find("largest table"), std::string::npos) << out;
 }
 
 }  // namespace

@@ -415,6 +415,20 @@ TEST_F(Walk, DeepPathsAreSummedIntoTheDeepestEntryThatFits)
     EXPECT_EQ(std::strlen(At(3 + 127).name), 258u);
 }
 
+TEST_F(Walk, WidePathsEnterUpToTheirLimitOf32766Characters)
+{
+    // "\\?\M:\" and 127 levels of 255 characters make 32518; below them
+    // a name of 247 characters ends at 32766, one of 248 at 32767.
+    int dir = 0;
+    for (int level = 0; level < 127; ++level)
+        dir = fs.AddDir(dir, std::wstring(255, static_cast<wchar_t>(L'a' + level % 26)));
+    fs.AddFile(fs.AddDir(dir, std::wstring(247, L'y')), L"f", 1);
+    fs.AddFile(fs.AddDir(dir, std::wstring(248, L'z')), L"f", 1);
+    Build();
+    EXPECT_EQ(At(1).files, 1u);
+    EXPECT_EQ(At(1).dirs, 129u);
+}
+
 // What a listed directory's name does to the walk. Beside it the root holds
 // the real directory "cafe" with one file, and a file of its own; the
 // directory under test holds one file of 8192 bytes.
@@ -480,6 +494,7 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"Hangul", true, L"\ud55c\uad6d", "", 0, false, "??", true},
         NameCase{"TrailingDot", true, L"dot.", "DOT~1", 0, false, "DOT~1", true},
         NameCase{"FourDots", true, L"....", "", 0, false, "....", true},
+        NameCase{"OneCharAndADot", true, L"x.", "", 0, false, "x.", true},
         NameCase{"TrailingSpace", true, L"sp ", "SP~1", 0, false, "SP~1", true},
         NameCase{"Star", true, L"s*t", "ST~1", 0, false, "ST~1", true},
         NameCase{"Quote", true, L"quo\"te", "QUOTE~1", 0, false, "QUOTE~1", true},

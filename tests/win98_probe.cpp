@@ -1,6 +1,10 @@
 // Runs the volume query on the real platform and prints where the figures
 // came from. The test runs it with Wine playing Windows 98, where the VWIN32
-// device exists and answers the extended free-space call.
+// device exists and answers the extended free-space call. Given a drive
+// letter, it also walks that drive as the 9x family lists it (the ANSI find
+// calls) and prints the sums of its root, in clusters of 512 bytes.
+#include "analysis/listing.h"
+#include "analysis/scan.h"
 #include "view/chart_view.h"
 
 #include <cstdio>
@@ -25,7 +29,7 @@ BOOL WINAPI CountingDiskFreeSpace(const char* root, DWORD* spc, DWORD* bps, DWOR
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     VolumeApi api = Win32VolumeApi();
     api.deviceIoControl = &CountingIoControl;
@@ -40,5 +44,14 @@ int main()
                 "record=%u,%u,%u,%u\n",
                 view.useExtFreeSpace, ext, result, bytes, freeCount, total, deviceCalls, diskCalls,
                 record.sectorsPerCluster, record.bytesPerSector, record.availableClusters, record.totalClusters);
+    if (argc > 1) {
+        const char root[4] = {argv[1][0], ':', '\\', '\0'};
+        EntryTable table;
+        Win32DirectoryLister lister;
+        const WalkCounts counts = BuildDriveTree(table, lister, root, {512, (1u << 30) / 128, 0, 1000});
+        const Entry& e = table.At(1);
+        std::printf("walk wide=%d files=%u dirs=%u bytes=%llu clusters=%u unlistable=%u\n", lister.Wide() ? 1 : 0,
+                    e.files, e.dirs, static_cast<unsigned long long>(e.bytes), e.clusters, counts.unlistable);
+    }
     return 0;
 }

@@ -404,7 +404,8 @@ def main():
     parser.add_argument("--sample", type=int, default=40, help="with --diff: how many to run (default 40)")
     parser.add_argument("--seed", type=int, default=1, help="with --diff: the sample's seed (default 1)")
     parser.add_argument("--only", action="append",
-                        help="run only the mutants whose description or file contains this text (repeatable)")
+                        help="run only the mutants whose place (file:line), description or file contains this text "
+                             "(repeatable)")
     parser.add_argument("--check", action="store_true", help="only check that every mutant applies; build nothing")
     parser.add_argument("--no-e2e", action="store_true", help="survivors do not get the end-to-end tests")
     parser.add_argument("--timeout", type=int, default=300, help="seconds for one test process (default 300)")
@@ -422,7 +423,7 @@ def main():
             for m in mutants:
                 print(f"  {m.source}: {m.description}: {m.old[0].strip()}  =>  {m.new[0].strip()}")
         if args.only:
-            mutants = [m for m in mutants if any(o in m.description or o in m.path for o in args.only)]
+            mutants = [m for m in mutants if any(o in f"{m.source}: {m.description}" or o in m.path for o in args.only)]
         originals = {}
         for m in mutants:
             if m.path not in originals:
