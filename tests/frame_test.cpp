@@ -689,16 +689,21 @@ TEST_P(FrameScanProgress, CountsInTheMessagePaneWhileTheScanRuns)
         EXPECT_TRUE(GetUpdateRect(view, nullptr, FALSE)) << "the whole frame painted with the counts";
         ValidateRect(view, nullptr);
     }
-    bool paintedMeanwhile = false;
+    bool paintedMeanwhile = false, waitCursorBack = false;
     // A key given during the scan, and the view uncovered: the key is
-    // dropped, the view painted while the walk goes on.
+    // dropped, the view painted while the walk goes on. The pointer moved
+    // over a window with a class cursor: the wait cursor comes back.
     lister.atOpen = [&](int n) {
-        if (n == 5)
+        if (n == 5) {
             PostMessageA(view, WM_KEYDOWN, VK_RIGHT, 1);
+            SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+        }
         if (n == 10)
             InvalidateRect(view, nullptr, FALSE);
-        if (n == 20)
+        if (n == 20) {
             paintedMeanwhile = !GetUpdateRect(view, nullptr, FALSE);
+            waitCursorBack = GetCursor() == LoadCursorA(nullptr, IDC_WAIT);
+        }
     };
     lister.atLastClose = [&] { PostMessageA(view, WM_KEYDOWN, VK_LEFT, 1); };
     test::PaintCounter paints(frame->view);
@@ -708,6 +713,7 @@ TEST_P(FrameScanProgress, CountsInTheMessagePaneWhileTheScanRuns)
     const DWORD took = GetTickCount() - started;
     frame->view.lister = nullptr;
     EXPECT_TRUE(paintedMeanwhile);
+    EXPECT_TRUE(waitCursorBack);
     EXPECT_EQ(paints.Count(), 2) << "the view is painted as the scan starts, where uncovered, and nowhere else";
     EXPECT_EQ(frame->view.table.Count(), 3 + 40);
     MSG msg;
