@@ -682,13 +682,11 @@ TEST_P(FrameScanProgress, CountsInTheMessagePaneWhileTheScanRuns)
     SlowLister lister(frame->statusBar, 40);
     frame->view.lister = &lister;
     HWND view = frame->view;
-    if (statusBarShown) {
-        // The counts paint the status bar alone; the rest waits its turn.
-        InvalidateRect(view, nullptr, FALSE);
-        EXPECT_TRUE(frame->ShowMessageNow("..."));
-        EXPECT_TRUE(GetUpdateRect(view, nullptr, FALSE)) << "the whole frame painted with the counts";
-        ValidateRect(view, nullptr);
-    }
+    // The counts paint the status bar alone; the rest waits its turn.
+    InvalidateRect(view, nullptr, FALSE);
+    EXPECT_EQ(frame->ShowMessageNow("..."), statusBarShown);
+    EXPECT_TRUE(GetUpdateRect(view, nullptr, FALSE)) << "the whole frame painted with the counts";
+    ValidateRect(view, nullptr);
     bool paintedMeanwhile = false, waitCursorBack = false;
     // A key given during the scan, and the view uncovered: the key is
     // dropped, the view painted while the walk goes on. The pointer moved
@@ -765,7 +763,6 @@ INSTANTIATE_TEST_SUITE_P(StatusBar, FrameScanProgress, testing::Values(true, fal
 // the scan; a dialog opened all the same is counted and cancelled.
 int viewInput = 0, frameMenus = 0, frameSizeMoves = 0, dialogs = 0;
 WNDPROC viewProcedure = nullptr, frameProcedure = nullptr;
-HWND scanView = nullptr;
 constexpr LPARAM typedInLoop = 0x26;
 LRESULT CALLBACK CountViewInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -791,7 +788,7 @@ void CALLBACK EndModalLoops(HWND, UINT, UINT_PTR, DWORD)
     EnumThreadWindows(GetCurrentThreadId(), &CancelDialog, 0);
     if (HWND captured = GetCapture()) {
         if (frameSizeMoves)
-            PostMessageA(scanView, WM_CHAR, 'l', typedInLoop);
+            PostMessageA(GetDlgItem(captured, AFX_IDW_PANE_FIRST_ID), WM_CHAR, 'l', typedInLoop);
         PostMessageA(captured, WM_COMMAND, ID_UNIT_MB, 0);
         PostMessageA(captured, WM_LBUTTONUP, 0, 0);
     }
@@ -840,7 +837,6 @@ TEST_P(FrameDuringScan, WindowManagementActsAndNothingElse)
     HWND top = c.target == Target::other ? other : window;
     HWND target = c.target == Target::view ? view : top;
     viewInput = frameMenus = frameSizeMoves = dialogs = 0;
-    scanView = view;
     viewProcedure = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountViewInput)));
     frameProcedure = reinterpret_cast<WNDPROC>(

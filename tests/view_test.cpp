@@ -377,10 +377,6 @@ TEST(ViewFont, ConfirmedStyleIsWhereTheDialogReopens)
     EXPECT_STREQ(view.styleName, "太字");
 }
 
-}  // namespace
-
-namespace {
-
 // The paint benchmark is measured by hand; here it runs on a small table,
 // so that it still measures what it says.
 TEST(PaintBench, RunsOnASmallTable)
