@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <bit>
 #include <vector>
 
 namespace {
@@ -128,10 +129,15 @@ TEST(EntryTable, TooSmallAFirstReservationMovesTheRecordsOnce)
 {
     // Address space held elsewhere until no 64 MiB block is left: the first
     // reservation is small. Once the space is free again, growing past it
-    // copies the records into a larger block, once.
+    // copies the records into a larger block, once. Reserving costs no
+    // memory, so a 64-bit process runs out of its address space too.
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const std::size_t span = reinterpret_cast<std::uintptr_t>(system.lpMaximumApplicationAddress) -
+                             reinterpret_cast<std::uintptr_t>(system.lpMinimumApplicationAddress);
     std::vector<void*> held;
-    held.reserve(64);
-    for (std::size_t size = std::size_t{1} << 30; size >= (std::size_t{64} << 20) && held.size() < 64;) {
+    held.reserve(256);
+    for (std::size_t size = std::bit_floor(span); size >= (std::size_t{64} << 20) && held.size() < 256;) {
         if (void* block = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS))
             held.push_back(block);
         else
