@@ -33,6 +33,11 @@ struct WalkCounts {
     std::uint32_t unchecked = 0;
     std::uint64_t idBytes = 0;  // memory of the sets of ids when the walk ended
     bool stopped = false;       // the progress asked the walk to stop
+    // Where the drive was read from its master file table: the records in
+    // use read, and those skipped as untrustworthy.
+    bool fileTable = false;
+    std::uint32_t recordsRead = 0;
+    std::uint32_t recordsSkipped = 0;
 };
 
 // Told of the walk's counts now and then while it runs: at every directory

@@ -100,12 +100,14 @@ bool CReservedBlock::Grow(std::size_t bytes, std::size_t liveBytes) noexcept
     // bytes (only where the first one could not be had large enough).
     std::size_t size = 0;
     void* fresh = nullptr;
-    if (!base) {
-        std::size_t most = LargestReservation(mostProbed) / 4 * 3;
-        most = std::min(std::max(most, leastFirstReservation), std::min(mostFirstReservation, limit));
+    if (want > largest) {
+        fresh = nullptr;
+    } else if (!base) {
+        std::size_t most = LargestReservation(std::min(mostProbed, largest)) / 4 * 3;
+        most = std::min(std::max(most, leastFirstReservation), std::min({mostFirstReservation, limit, largest}));
         fresh = Reserve(want, most, size);
     } else if (reserved <= (static_cast<std::size_t>(-1) >> 1)) {
-        fresh = Reserve(want, std::max(reserved * 2, want), size);
+        fresh = Reserve(want, std::min(std::max(reserved * 2, want), largest), size);
     } else {
         fresh = Reserve(want, want, size);
     }

@@ -30,6 +30,10 @@ public:
     void SetLimit(std::size_t bytes) noexcept { limit = bytes; }
     std::size_t Limit() const noexcept { return limit; }
 
+    // Largest block of address space a reservation gets, as if the rest
+    // were taken: lets tests run a 64-bit process out of address space.
+    void SetLargestReservation(std::size_t bytes) noexcept { largest = bytes; }
+
     // Bytes copied because a reservation had to move, since construction.
     std::size_t MovedBytes() const noexcept { return moved; }
 
@@ -38,5 +42,6 @@ private:
     std::size_t reserved = 0;
     std::size_t committed = 0;
     std::size_t limit = static_cast<std::size_t>(-1);
+    std::size_t largest = static_cast<std::size_t>(-1);
     std::size_t moved = 0;
 };

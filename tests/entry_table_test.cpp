@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <bit>
 #include <vector>
 
 namespace {
@@ -129,24 +128,25 @@ TEST(EntryTable, TooSmallAFirstReservationMovesTheRecordsOnce)
 {
     // Address space held elsewhere until no 64 MiB block is left: the first
     // reservation is small. Once the space is free again, growing past it
-    // copies the records into a larger block, once. Reserving costs no
-    // memory, so a 64-bit process runs out of its address space too.
-    SYSTEM_INFO system;
-    GetSystemInfo(&system);
-    const std::size_t span = reinterpret_cast<std::uintptr_t>(system.lpMaximumApplicationAddress) -
-                             reinterpret_cast<std::uintptr_t>(system.lpMinimumApplicationAddress);
+    // copies the records into a larger block, once. A 64-bit process has
+    // more address space than can be held in a test: there the block is
+    // told that no reservation above 48 MiB can be had.
     std::vector<void*> held;
-    held.reserve(256);
-    for (std::size_t size = std::bit_floor(span); size >= (std::size_t{64} << 20) && held.size() < 256;) {
+    held.reserve(64);
+    for (std::size_t size = std::size_t{1} << 30;
+         sizeof(void*) == 4 && size >= (std::size_t{64} << 20) && held.size() < 64;) {
         if (void* block = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS))
             held.push_back(block);
         else
             size /= 2;
     }
     EntryTable table;
+    if (sizeof(void*) > 4)
+        table.Storage().SetLargestReservation(std::size_t{48} << 20);
     table.Resize(3, 128);
     for (void* block : held)
         VirtualFree(block, 0, MEM_RELEASE);
+    table.Storage().SetLargestReservation(static_cast<std::size_t>(-1));
     const std::size_t first = table.Storage().Reserved();
     ASSERT_LT(first, std::size_t{64} << 20);
     int count = 3;

@@ -2,7 +2,14 @@
 // figures, every entry and (with a height) the layout and the title as
 // tab-separated lines, names in UTF-8.
 //
-//   voruta-dump [--unit kb|mb|kbmb] [--hide size,slack,counts,clusters] LETTER [HEIGHT [ROOT]]
+//   voruta-dump [--walk] [--unit kb|mb|kbmb] [--hide size,slack,counts,clusters] LETTER [HEIGHT [ROOT]]
+//
+// An NTFS drive whose raw volume opens is read from its master file table;
+// --walk lists it through the file system instead, so that the two can be
+// compared. A line read<TAB>walk or read<TAB>mft<TAB>read<TAB>skipped after
+// the hard links says which way the table was read, and for the file table
+// how many records in use were read and how many were skipped as not to be
+// trusted.
 //
 // After the entries, one line skipped<TAB>notEntered<TAB>unlistable<TAB>overlong<TAB>noRoom
 // counts the directories the walk appended but did not enter, those it could
@@ -36,7 +43,7 @@ namespace {
 
 void Usage()
 {
-    std::fputs("usage: voruta-dump [--unit kb|mb|kbmb] [--hide size,slack,counts,clusters] LETTER [HEIGHT [ROOT]]\n"
+    std::fputs("usage: voruta-dump [--walk] [--unit kb|mb|kbmb] [--hide size,slack,counts,clusters] LETTER [HEIGHT [ROOT]]\n"
                "  HEIGHT is the chart's client height in pixels; ROOT the entry shown in column 0.\n"
                "  Names are UTF-8; control characters in them are written as \\xHH.\n",
                stderr);
@@ -133,7 +140,9 @@ int main(int argc, char** argv)
     std::vector<const char*> args;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg.rfind("--", 0) == 0) {
+        if (arg == "--walk") {
+            view.readFileTable = false;
+        } else if (arg.rfind("--", 0) == 0) {
             if (i + 1 >= argc || !ApplyOption(view, arg, argv[i + 1])) {
                 Usage();
                 return 2;
@@ -180,6 +189,7 @@ int main(int argc, char** argv)
         std::fputs(dump::EntryLine(view.table, i, &view.realNames).c_str(), stdout);
     std::fputs(dump::SkippedLine(view.scanCounts).c_str(), stdout);
     std::fputs(dump::HardLinksLine(view.scanCounts).c_str(), stdout);
+    std::fputs(dump::ReadLine(view.scanCounts).c_str(), stdout);
     if (host) {
         for (std::int32_t i = 0; i < view.table.Count(); ++i)
             if (view.table.At(i).column >= 0)

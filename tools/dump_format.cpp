@@ -95,6 +95,16 @@ std::string HardLinksLine(const WalkCounts& counts)
     return line;
 }
 
+std::string ReadLine(const WalkCounts& counts)
+{
+    if (!counts.fileTable)
+        return "read\twalk\n";
+    char line[64];
+    std::snprintf(line, sizeof line, "read\tmft\t%" PRIu32 "\t%" PRIu32 "\n", counts.recordsRead,
+                  counts.recordsSkipped);
+    return line;
+}
+
 std::string LabelLine(const CChartView& view, std::int32_t index)
 {
     // Line feeds of the label as \n; any control character of the name

@@ -33,6 +33,10 @@ std::string SkippedLine(const WalkCounts& counts);
 // there was no memory to remember (counted in full).
 std::string HardLinksLine(const WalkCounts& counts);
 
+// read<TAB>walk, or read<TAB>mft<TAB>records read<TAB>records skipped: how the
+// table was read, from the file system's listing or the master file table.
+std::string ReadLine(const WalkCounts& counts);
+
 // label<TAB>index<TAB>text, the entry's box label with line feeds as \n.
 std::string LabelLine(const CChartView& view, std::int32_t index);
 

@@ -155,6 +155,9 @@ public:
     const VolumeApi& volumeApi;
     // Where the scan lists directories; null for the platform's listing.
     DirectoryLister* lister = nullptr;
+    // Whether a drive whose raw volume opens and holds NTFS is read from its
+    // master file table (with the platform's listing only).
+    bool readFileTable = true;
 
     // Last, as the volume query's record of which service it uses.
     std::int32_t useExtFreeSpace;

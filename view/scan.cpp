@@ -1,11 +1,13 @@
 // The drive scan as the chart runs it: the wait cursor, the volume group,
 // the walk and the layout of the new tree.
+#include "analysis/file_table.h"
 #include "analysis/scan.h"
 #include "platform/app.h"
 #include "platform/frame.h"
 #include "platform/toolbar.h"
 #include "view/chart_view.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -143,9 +145,13 @@ public:
         Pump();
         if (frame && now - lastText >= progressIntervalMs) {
             lastText = now;
+            // Read from the file table, the walk then counts again from
+            // zero what was read: the counts shown never go back.
+            dirsShown = std::max(dirsShown, counts.dirsListed);
+            filesShown = std::max(filesShown, counts.files);
             char text[96];
             std::snprintf(text, sizeof text, "ｽｷｬﾝ中  ﾌｫﾙﾀﾞ %lu  ﾌｧｲﾙ %lu  (Escで中止)",
-                          static_cast<unsigned long>(counts.dirsListed), static_cast<unsigned long>(counts.files));
+                          static_cast<unsigned long>(dirsShown), static_cast<unsigned long>(filesShown));
             if (frame->ShowMessageNow(text))
                 shown = true;
         }
@@ -171,6 +177,8 @@ private:
     CFrameWnd* frame;
     DWORD lastText;
     DWORD lastPump;
+    std::uint32_t dirsShown = 0;
+    std::uint32_t filesShown = 0;
     bool shown = false;
     bool stop = false;
 };
@@ -212,8 +220,24 @@ std::int32_t CChartView::ScanDrive(char letter)
         ::SetWindowTextA(GetParent(), DriveTitle(rootPath));
         RedrawWindow(RDW_INVALIDATE | RDW_UPDATENOW);
         feedback.Pump();
-        scanCounts = BuildDriveTree(table, lister ? *lister : platformLister, rootPath, {c, clustersPer4G, f, t},
-                                    &feedback, &realNames);
+        // An NTFS drive whose raw volume opens (administrator rights) is
+        // read from its file table, which the walk then lists in memory.
+        bool stopped = false;
+        std::unique_ptr<FileTableLister> fileTable;
+        if (!lister && readFileTable)
+            fileTable = ReadFileTable(letter, c, &feedback, stopped);
+        if (stopped) {
+            scanCounts = WalkCounts{};
+            scanCounts.stopped = true;
+        } else {
+            DirectoryLister& chosen = fileTable ? *fileTable : lister ? *lister : platformLister;
+            scanCounts = BuildDriveTree(table, chosen, rootPath, {c, clustersPer4G, f, t}, &feedback, &realNames);
+        }
+        if (fileTable) {
+            scanCounts.fileTable = true;
+            scanCounts.recordsRead = fileTable->RecordsRead();
+            scanCounts.recordsSkipped = fileTable->RecordsSkipped();
+        }
     }
     if (closeAfterScan) {
         closeAfterScan = false;

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Builds the NTFS test volumes once into DIR (default: a folder of the build):
+# images made with mkntfs and written through the ntfs-3g driver, each with
+# what a real volume may hold. Prints nothing; exits non-zero where a volume
+# cannot be made. Source it for make_volume; run it to build them all.
+#   tests/ntfs/volumes.sh DIR
+set -euo pipefail
+
+# Writes a raw reparse buffer with tag $2 (hex) on directory $1.
+set_reparse() {
+  python3 - "$1" "$2" <<'PY'
+import os, struct, sys
+tag = int(sys.argv[2], 16)
+data = b'\0' * 16
+os.setxattr(sys.argv[1], 'system.ntfs_reparse_data', struct.pack('<IHH', tag, len(data), 0) + data)
+PY
+}
+
+# A file of $2 bytes of one letter, at $1.
+fill() { head -c "$2" /dev/zero | tr '\0' "${3:-x}" > "$1"; }
+
+# The common tree: sizes at and around the cluster, hard links, names in
+# several scripts, links that are not entered and a cloud folder that is.
+write_tree() {
+  local m=$1 c=$2
+  mkdir -p "$m/Alpha/Deep/Deeper" "$m/beta" "$m/Gamma" "$m/日本語" "$m/links" "$m/cloud/inner"
+  fill "$m/Alpha/one" 1
+  fill "$m/Alpha/cluster" "$c"
+  fill "$m/Alpha/cluster+1" $((c + 1))
+  fill "$m/Alpha/Deep/big" $((3 * c + 17))
+  fill "$m/Alpha/Deep/Deeper/big2" $((5 * c))
+  : > "$m/Alpha/empty"
+  fill "$m/beta/shared" $((2 * c + 5))
+  ln "$m/beta/shared" "$m/Gamma/shared-again"
+  ln "$m/beta/shared" "$m/Alpha/shared-first"
+  fill "$m/日本語/ファイル" $((c + 300))
+  fill "$m/cloud/inner/synced" $((4 * c))
+  mkdir "$m/links/junction" "$m/links/symlink"
+  set_reparse "$m/links/junction" A0000003
+  set_reparse "$m/links/symlink" A000000C
+  set_reparse "$m/cloud" 9000001A
+  # Siblings whose order is the collation's, not the bytes': upper and
+  # lower case, digits, a space, punctuation.
+  local name
+  for name in zeta Zebra "a b" a_b 10 9 Ünter über ~tilde; do
+    mkdir "$m/Gamma/$name"
+    fill "$m/Gamma/$name/f" $((c * 2 + 1))
+  done
+  # Many files in one folder, spread over several index blocks.
+  mkdir "$m/many"
+  for name in $(seq 1 300); do fill "$m/many/file$name" $((name * 7 + c)); done
+}
+
+# Builds volume $1 in DIR $2 with mkntfs options $3... and the tree.
+make_volume() {
+  local name=$1 dir=$2 cluster=$3 size=$4
+  shift 4
+  local img="$dir/$name.img" m="$dir/$name.mnt"
+  rm -f "$img"
+  mkdir -p "$m"
+  truncate -s "$size" "$img"
+  mkntfs -q -F -f -c "$cluster" "$@" "$img" >/dev/null 2>&1
+  ntfs-3g -o streams_interface=windows "$img" "$m"
+  write_tree "$m" "$cluster"
+  "extra_$name" "$m" "$cluster" "$img"
+  umount "$m"
+  if [ "$(type -t "after_$name")" = function ]; then "after_$name" "$img"; fi
+}
+
+# 4 KiB clusters, 1 KiB records: files held in their records, streams,
+# sparse and compressed files, space set aside, a file of 200 names.
+extra_plain() {
+  local m=$1 c=$2
+  mkdir "$m/special"
+  fill "$m/special/tiny" 100
+  fill "$m/special/streams" $((c + 10))
+  fill "$m/special/streams:second" $((3 * c))
+  truncate -s $((64 * c)) "$m/special/sparse"
+  printf 'end' | dd of="$m/special/sparse" bs=1 seek=$((40 * c)) conv=notrunc status=none
+  mkdir "$m/special/packed"
+  python3 -c 'import os, sys; os.setxattr(sys.argv[1], "system.ntfs_attrib_be", bytes.fromhex("00000810"))' "$m/special/packed"
+  fill "$m/special/packed/text" $((20 * c)) a
+  mkdir "$m/special/names"
+  fill "$m/special/names/target" $((c + 1))
+  local i
+  for i in $(seq 1 200); do ln "$m/special/names/target" "$m/special/names/link$i"; done
+}
+after_plain() { ntfsfallocate -n -l $((8 * 4096)) "$1" /special/reserved >/dev/null 2>&1 || true; }
+
+# 4 KiB sectors: 4 KiB records, fixups every 512 bytes of them.
+extra_big_records() { :; }
+
+# 512-byte clusters in a small volume where many files came and went: the
+# table itself in many pieces, listed through an attribute list.
+extra_fragmented() {
+  local m=$1 i
+  mkdir "$m/churn"
+  for i in $(seq 1 1500); do fill "$m/churn/f$i" 1500; done
+  for i in $(seq 1 2 1500); do rm "$m/churn/f$i"; done
+  for i in $(seq 1 1500); do fill "$m/churn/g$i" 700; done
+}
+
+# 64 KiB clusters.
+extra_large_clusters() { :; }
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  dir=${1:?usage: tests/ntfs/volumes.sh DIR}
+  mkdir -p "$dir"
+  make_volume plain "$dir" 4096 64M
+  make_volume big_records "$dir" 4096 64M -s 4096
+  make_volume fragmented "$dir" 512 24M
+  make_volume large_clusters "$dir" 65536 256M
+fi
