@@ -373,11 +373,15 @@ bool FileTableLister::ParseRecord(std::uint32_t number, std::uint8_t* bytes)
 }
 
 FileTableLister::Outcome FileTableLister::Read(VolumeReader& volume, std::uint32_t clusterBytes,
-                                               ScanProgress* progress)
+                                               std::uint32_t totalClusters, ScanProgress* progress)
 {
     std::vector<std::uint8_t> chunk(sectorAlign);
-    if (!volume.Read(0, chunk.data(), sectorAlign) || !ParseBootSector(chunk.data(), sectorAlign, boot) ||
-        boot.clusterBytes != clusterBytes)
+    if (!volume.Read(0, chunk.data(), sectorAlign) || !ParseBootSector(chunk.data(), sectorAlign, boot))
+        return Outcome::notNtfs;
+    // The volume the query described, to within a cluster of either count.
+    const std::uint64_t queried = std::uint64_t{clusterBytes} * totalClusters;
+    const std::uint64_t own = boot.totalClusters * boot.clusterBytes;
+    if ((queried > own ? queried - own : own - queried) >= std::max(clusterBytes, boot.clusterBytes))
         return Outcome::notNtfs;
     std::vector<std::uint8_t> used;
     if (!LoadMftRuns(volume, used))
@@ -691,8 +695,8 @@ bool Win32VolumeReader::Read(std::uint64_t offset, void* buffer, std::size_t byt
     return bytes == 0;
 }
 
-std::unique_ptr<FileTableLister> ReadFileTable(char letter, std::uint32_t clusterBytes, ScanProgress* progress,
-                                               bool& stopped)
+std::unique_ptr<FileTableLister> ReadFileTable(char letter, std::uint32_t clusterBytes, std::uint32_t totalClusters,
+                                               ScanProgress* progress, bool& stopped)
 {
     stopped = false;
     Win32VolumeReader volume(letter);
@@ -701,7 +705,7 @@ std::unique_ptr<FileTableLister> ReadFileTable(char letter, std::uint32_t cluste
     auto table = std::make_unique<FileTableLister>();
     FileTableLister::Outcome outcome;
     try {
-        outcome = table->Read(volume, clusterBytes, progress);
+        outcome = table->Read(volume, clusterBytes, totalClusters, progress);
     } catch (const std::bad_alloc&) {
         return nullptr;  // no room for the table: the walk needs less
     }

@@ -53,7 +53,7 @@ class FileTableLister final : public DirectoryLister {
 public:
     enum class Outcome {
         read,       // the table was read; records that could not be trusted were skipped
-        notNtfs,    // no NTFS boot sector, or another cluster size than expected
+        notNtfs,    // no NTFS boot sector, or another size than the volume query gave
         untrusted,  // the table's own runs, bitmap or $UpCase cannot be trusted
         stopped,    // the progress asked to stop
     };
@@ -63,10 +63,13 @@ public:
     FileTableLister(const FileTableLister&) = delete;
     FileTableLister& operator=(const FileTableLister&) = delete;
 
-    // Reads the table of the volume, whose clusters the volume query gave as
-    // `clusterBytes` bytes. The progress hears of the directories and files
-    // read so far, about every thousand records.
-    Outcome Read(VolumeReader& volume, std::uint32_t clusterBytes, ScanProgress* progress = nullptr);
+    // Reads the table of the volume that the volume query gave as
+    // `totalClusters` clusters of `clusterBytes` (a platform may count in
+    // other clusters than the volume's own: allocations are given in bytes).
+    // The progress hears of the directories and files read so far, about
+    // every thousand records.
+    Outcome Read(VolumeReader& volume, std::uint32_t clusterBytes, std::uint32_t totalClusters,
+                 ScanProgress* progress = nullptr);
 
     // Records in use that were read, and those skipped as untrustworthy
     // (torn, attributes past their end, runs past the volume, a name whose
@@ -124,8 +127,8 @@ private:
 };
 
 // Reads the file table of drive `letter` where its raw volume opens and
-// holds NTFS with clusters of `clusterBytes`; null where it does not (no
+// holds NTFS of the size the volume query gave; null where it does not (no
 // rights, another file system, a table that cannot be trusted), and the
 // walk lists the drive. `stopped` tells that the progress asked to stop.
-std::unique_ptr<FileTableLister> ReadFileTable(char letter, std::uint32_t clusterBytes, ScanProgress* progress,
-                                               bool& stopped);
+std::unique_ptr<FileTableLister> ReadFileTable(char letter, std::uint32_t clusterBytes, std::uint32_t totalClusters,
+                                               ScanProgress* progress, bool& stopped);

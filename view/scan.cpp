@@ -225,7 +225,7 @@ std::int32_t CChartView::ScanDrive(char letter)
         bool stopped = false;
         std::unique_ptr<FileTableLister> fileTable;
         if (!lister && readFileTable)
-            fileTable = ReadFileTable(letter, c, &feedback, stopped);
+            fileTable = ReadFileTable(letter, c, t, &feedback, stopped);
         if (stopped) {
             scanCounts = WalkCounts{};
             scanCounts.stopped = true;

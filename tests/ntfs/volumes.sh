@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds the NTFS test volumes once into DIR (default: a folder of the build):
-# images made with mkntfs and written through the ntfs-3g driver, each with
-# what a real volume may hold. Prints nothing; exits non-zero where a volume
-# cannot be made. Source it for make_volume; run it to build them all.
-#   tests/ntfs/volumes.sh DIR
+# Builds NTFS test volumes into DIR: images made with mkntfs and written
+# through the ntfs-3g driver, each with what a real volume may hold, as
+# DIR/NAME.img (and an empty DIR/NAME.mnt to mount it on). Exits non-zero
+# where a volume cannot be made.
+#   tests/ntfs/volumes.sh DIR [NAME...]   (default: every volume)
 set -euo pipefail
 
 # Writes a raw reparse buffer with tag $2 (hex) on directory $1.
@@ -73,6 +73,7 @@ extra_plain() {
   local m=$1 c=$2
   mkdir "$m/special"
   fill "$m/special/tiny" 100
+  fill "$m/special/reserved" 5000
   fill "$m/special/streams" $((c + 10))
   fill "$m/special/streams:second" $((3 * c))
   truncate -s $((64 * c)) "$m/special/sparse"
@@ -85,29 +86,40 @@ extra_plain() {
   local i
   for i in $(seq 1 200); do ln "$m/special/names/target" "$m/special/names/link$i"; done
 }
-after_plain() { ntfsfallocate -n -l $((8 * 4096)) "$1" /special/reserved >/dev/null 2>&1 || true; }
+after_plain() { ntfsfallocate -n -l $((8 * 4096)) "$1" /special/reserved >/dev/null 2>&1; }
 
 # 4 KiB sectors: 4 KiB records, fixups every 512 bytes of them.
 extra_big_records() { :; }
 
-# 512-byte clusters in a small volume where many files came and went: the
-# table itself in many pieces, listed through an attribute list.
+# 512-byte clusters in a small volume filled, thinned out, then given many
+# more files: the table grows into the holes, in many pieces that record 0
+# lists through a non-resident attribute list and extension records.
 extra_fragmented() {
-  local m=$1 i
-  mkdir "$m/churn"
-  for i in $(seq 1 1500); do fill "$m/churn/f$i" 1500; done
-  for i in $(seq 1 2 1500); do rm "$m/churn/f$i"; done
-  for i in $(seq 1 1500); do fill "$m/churn/g$i" 700; done
+  local m=$1 i=0
+  mkdir "$m/fill" "$m/churn"
+  while head -c 4096 /dev/zero > "$m/fill/f$i" 2>/dev/null; do i=$((i + 1)); done
+  rm -f "$m/fill/f$i"
+  for ((j = 0; j < i; j += 2)); do rm "$m/fill/f$j"; done
+  for ((j = 0; j < 3000; j++)); do : > "$m/churn/e$j" 2>/dev/null || break; done
+}
+
+after_fragmented() {
+  ntfsinfo -i 0 "$1" 2>/dev/null | grep -q 'ATTRIBUTE_LIST' || { echo "fragmented: \$MFT has no attribute list" >&2; return 1; }
 }
 
 # 64 KiB clusters.
 extra_large_clusters() { :; }
 
-if [ "${BASH_SOURCE[0]}" = "$0" ]; then
-  dir=${1:?usage: tests/ntfs/volumes.sh DIR}
-  mkdir -p "$dir"
-  make_volume plain "$dir" 4096 64M
-  make_volume big_records "$dir" 4096 64M -s 4096
-  make_volume fragmented "$dir" 512 24M
-  make_volume large_clusters "$dir" 65536 256M
-fi
+volumes=(plain big_records fragmented large_clusters)
+dir=${1:?usage: tests/ntfs/volumes.sh DIR [NAME...]}
+shift
+mkdir -p "$dir"
+for name in "${@:-${volumes[@]}}"; do
+  case $name in
+  plain) make_volume plain "$dir" 4096 64M ;;
+  big_records) make_volume big_records "$dir" 4096 64M -s 4096 ;;
+  fragmented) make_volume fragmented "$dir" 512 12M ;;
+  large_clusters) make_volume large_clusters "$dir" 65536 256M ;;
+  *) echo "no such volume: $name" >&2; exit 2 ;;
+  esac
+done
