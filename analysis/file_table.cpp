@@ -308,6 +308,10 @@ bool FileTableLister::ParseRecord(std::uint32_t number, std::uint8_t* bytes)
             if (!DecodeRuns(a, boot.totalClusters, runs))
                 return false;
             if (a.lowestVcn == 0) {
+                // Whole clusters, no more than the volume holds.
+                if (a.allocatedBytes % boot.clusterBytes != 0 ||
+                    a.allocatedBytes / boot.clusterBytes > boot.totalClusters)
+                    return false;
                 allocated += a.allocatedBytes;
                 if (a.nameLength == 0) {
                     size = a.dataBytes;
@@ -381,7 +385,7 @@ FileTableLister::Outcome FileTableLister::Read(VolumeReader& volume, std::uint32
     // The volume the query described, to within a cluster of either count.
     const std::uint64_t queried = std::uint64_t{clusterBytes} * totalClusters;
     const std::uint64_t own = boot.totalClusters * boot.clusterBytes;
-    if ((queried > own ? queried - own : own - queried) >= std::max(clusterBytes, boot.clusterBytes))
+    if ((queried > own ? queried - own : own - queried) > std::max(clusterBytes, boot.clusterBytes))
         return Outcome::notNtfs;
     std::vector<std::uint8_t> used;
     if (!LoadMftRuns(volume, used))

@@ -38,8 +38,6 @@ void BuildTree(EntryTable& table, const std::vector<Node>& nodes)
     }
 }
 
-namespace {
-
 std::string WinPathOf(const std::string& unixPath)
 {
     std::string path = "Z:" + unixPath;
@@ -74,9 +72,7 @@ std::string ReadAll(const std::string& winPath)
     return text;
 }
 
-}  // namespace
-
-int RunUnix(const std::string& script)
+int RunUnix(const std::string& script, int seconds)
 {
     const std::string base = UniqueUnixName("");
     const std::string utf8 = dump::Utf8(script);
@@ -103,7 +99,7 @@ int RunUnix(const std::string& script)
     // A Unix process cannot be waited for through its handle: poll for the
     // file that the script leaves when it ends.
     const std::string done = WinPathOf(base + ".done");
-    for (int i = 0; i < 3000 && GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+    for (int i = 0; i < seconds * 200 && GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
         Sleep(5);
     const std::string status = ReadAll(done);
     DeleteFileA(done.c_str());

@@ -29,10 +29,18 @@ struct ByLabel {
     std::string operator()(const testing::TestParamInfo<P>& p) const { return p.param.label; }
 };
 
+// The Windows path (on Z:) of a Linux path.
+std::string WinPathOf(const std::string& unixPath);
+// A Linux path under /tmp that no other test, run or process uses.
+std::string UniqueUnixName(const char* what);
+// The whole of a file, by its Windows path; empty where it cannot be read.
+std::string ReadAll(const std::string& winPath);
+
 // Runs a shell script on the Linux side (Wine starts ELF programs itself)
 // and waits until it has ended. The script is given as CP932 text and runs as
-// UTF-8. Returns the script's exit status, or -1 when it could not be run.
-int RunUnix(const std::string& script);
+// UTF-8. Returns the script's exit status, or -1 when it could not be run or
+// did not end within `seconds`.
+int RunUnix(const std::string& script, int seconds = 15);
 
 // A fresh Linux directory mapped to a free drive letter of the Wine prefix
 // for as long as the object lives. `script` runs inside the directory first
