@@ -61,7 +61,8 @@ make_volume() {
   truncate -s "$size" "$img"
   mkntfs -q -F -f -c "$cluster" "$@" "$img" >/dev/null 2>&1
   ntfs-3g -o streams_interface=windows "$img" "$m"
-  write_tree "$m" "$cluster"
+  # Sizes around the cluster, up to 64 KiB: larger clusters hold them whole.
+  write_tree "$m" $((cluster < 65536 ? cluster : 65536))
   "extra_$name" "$m" "$cluster" "$img"
   umount "$m"
   if [ "$(type -t "after_$name")" = function ]; then "after_$name" "$img"; fi
@@ -97,20 +98,21 @@ extra_big_records() { :; }
 extra_fragmented() {
   local m=$1 i=0
   mkdir "$m/fill" "$m/churn"
-  while head -c 4096 /dev/zero > "$m/fill/f$i" 2>/dev/null; do i=$((i + 1)); done
+  while head -c 2048 /dev/zero > "$m/fill/f$i" 2>/dev/null; do i=$((i + 1)); done
   rm -f "$m/fill/f$i"
   for ((j = 0; j < i; j += 2)); do rm "$m/fill/f$j"; done
-  for ((j = 0; j < 3000; j++)); do : > "$m/churn/e$j" 2>/dev/null || break; done
+  for ((j = 0; j < 8000; j++)); do { : > "$m/churn/e$j"; } 2>/dev/null || break; done
 }
 
 after_fragmented() {
-  ntfsinfo -i 0 "$1" 2>/dev/null | grep -q 'ATTRIBUTE_LIST' || { echo "fragmented: \$MFT has no attribute list" >&2; return 1; }
+  ntfsinfo -i 0 "$1" 2>/dev/null | grep -c 'ATTRIBUTE_LIST' >/dev/null || { echo "fragmented: \$MFT has no attribute list" >&2; return 1; }
 }
 
-# 64 KiB clusters.
+# 64 KiB and 2 MiB clusters.
 extra_large_clusters() { :; }
+extra_huge_clusters() { :; }
 
-volumes=(plain big_records fragmented large_clusters)
+volumes=(plain big_records fragmented large_clusters huge_clusters)
 dir=${1:?usage: tests/ntfs/volumes.sh DIR [NAME...]}
 shift
 mkdir -p "$dir"
@@ -120,6 +122,7 @@ for name in "${@:-${volumes[@]}}"; do
   big_records) make_volume big_records "$dir" 4096 64M -s 4096 ;;
   fragmented) make_volume fragmented "$dir" 512 12M ;;
   large_clusters) make_volume large_clusters "$dir" 65536 256M ;;
+  huge_clusters) make_volume huge_clusters "$dir" 2097152 2G ;;
   *) echo "no such volume: $name" >&2; exit 2 ;;
   esac
 done
