@@ -83,7 +83,9 @@ struct FileTableLister::Record {
     std::uint32_t clusters = 0;  // allocated over every data stream
     std::uint16_t sequence = 0;
     std::uint8_t flags = 0;
+    std::uint8_t names = 0;      // names of a file in listed folders, up to 2
 };
+static_assert(sizeof(FileTableLister::Record) == 16);
 
 // A name of a directory in its parent; also the attributes and the reparse
 // tag of the directory it names.
@@ -271,17 +273,19 @@ bool FileTableLister::ParseRecord(std::uint32_t number, std::uint8_t* bytes)
         return false;
     if (!(header.flags & recordInUse))
         return true;
+    // An extension record names its base record ($MFT's name record 0).
+    const bool extension = header.base != 0;
     const std::uint64_t base = RecordOf(header.base);
     if (base >= recordCount)
         return false;
-    const std::uint32_t owner = base != 0 ? static_cast<std::uint32_t>(base) : number;
-    const bool directory = base == 0 && (header.flags & recordIsDirectory);
+    const std::uint32_t owner = extension ? static_cast<std::uint32_t>(base) : number;
+    const bool directory = !extension && (header.flags & recordIsDirectory);
 
     std::uint32_t attributes = 0, tag = 0;
     bool reparse = false, sized = false;
     std::uint64_t size = 0, allocated = 0;
-    std::vector<Run>* upcaseTarget = number == upcaseRecord ? &upcaseRuns : nullptr;
-    std::vector<Run> runs;
+    std::vector<Run>* upcaseTarget = owner == upcaseRecord ? &upcaseRuns : nullptr;
+    std::vector<Run>& runs = scratchRuns;
 
     AttributeCursor cursor(bytes, header);
     Attribute a;
@@ -337,7 +341,7 @@ bool FileTableLister::ParseRecord(std::uint32_t number, std::uint8_t* bytes)
         return false;
 
     Record& record = records[owner];
-    if (base == 0) {
+    if (!extension) {
         record.sequence = header.sequence;
         record.flags |= inUse | (directory ? isDirectory : 0);
         if (directory) {
@@ -463,6 +467,8 @@ void FileTableLister::Index()
             continue;
         }
         ++start[parent + 1];
+        if (records[record].names < 2)
+            ++records[record].names;
         fileNames[kept++] = name;
     }
     fileNames.resize(kept);
@@ -627,7 +633,9 @@ bool FileTableLister::Next(Handle handle, ListedItem& item)
         item.allocated = std::uint64_t{file.clusters} * boot.clusterBytes;
         item.name[0] = '\0';
         item.shortName[0] = '\0';
-        item.id = IdOf(record);
+        // A file of one name cannot be met twice: the walk need not
+        // remember it.
+        item.id = file.names > 1 ? IdOf(record) : 0;
         item.wideLength = 0;
         item.wideName[0] = L'\0';
         return true;

@@ -86,7 +86,10 @@ public:
     void Close(Handle listing) override;
 
 private:
+public:
     struct Record;
+
+private:
     struct DirectoryName;
     struct PendingName;
     struct PendingAttributes;
@@ -119,6 +122,7 @@ private:
     std::vector<wchar_t> names;
     std::vector<std::uint16_t> upcase;
     std::vector<ntfs::Run> upcaseRuns;
+    std::vector<ntfs::Run> scratchRuns;  // one record's, while reading
     std::uint64_t upcaseBytes = 0;
     std::uint32_t recordsRead = 0;
     std::uint32_t recordsSkipped = 0;

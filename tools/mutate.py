@@ -22,9 +22,11 @@ whatever happened. The tree is left as it was found.
 
 With --diff BASE the mutants are generated instead: single-site faults made
 by the standard operators (relational, arithmetic, logical, constant,
-statement dropped, early return, flipped result) on the C++ lines added or
-altered since BASE in the product's folders, sampled with a seed so that the
-same seed on the same tree gives the same mutants.
+statement dropped, early return, flipped result, a guard that always or never
+holds, a used call's result replaced by 0, a literal at the edge of a 32-bit
+int) on the C++ lines added or altered since BASE in the product's folders,
+sampled with a seed so that the same seed on the same tree gives the same
+mutants. With --all they are generated from every C++ line of the product.
 """
 
 import argparse
@@ -112,7 +114,10 @@ def mutated_text(mutant, text):
 
 # The folders whose C++ is the product's; mutants are generated there only.
 PRODUCT_DIRS = ("analysis", "view", "shell", "platform", "tools", "bench", "scripts")
+WHOLE_PRODUCT_DIRS = ("analysis", "view", "shell", "platform", "tools")
 CPP_SUFFIXES = (".cpp", ".h")
+CALL_LIKE_KEYWORDS = ("if", "while", "for", "switch", "return", "sizeof", "alignof", "decltype", "static_cast",
+                      "reinterpret_cast", "const_cast", "dynamic_cast", "noexcept", "catch", "defined")
 KEYWORDS_NOT_STATEMENTS = ("return", "break", "continue", "case", "default", "goto", "using", "typedef",
                            "throw", "else", "do", "static_assert", "template", "namespace", "class", "struct",
                            "enum", "public", "private", "protected", "friend", "extern")
@@ -260,6 +265,26 @@ def generate(path, numbers):
         if m and m.group(2).count("(") == m.group(2).count(")"):
             at(len(m.group(1)), len(m.group(1)) + len(m.group(2)), f"!({line[len(m.group(1)):len(m.group(1)) + len(m.group(2))]})",
                "logical condition negated")
+            if "if" in m.group(1):
+                # A guard that always or never holds.
+                for value in ("true", "false"):
+                    at(len(m.group(1)), len(m.group(1)) + len(m.group(2)), value, f"guard always {value}")
+        for m in re.finditer(r"(=|\(|!|&&|\|\||\breturn)\s*((?:[A-Za-z_]\w*(?:::|\.|->))*[A-Za-z_]\w*)\(", text):
+            # A call whose result is used, replaced by a constant.
+            if m.group(2).split("::")[-1] in CALL_LIKE_KEYWORDS:
+                continue
+            start, depth, end = m.start(2), 0, None
+            for i in range(m.end(2), len(text)):
+                depth += {"(": 1, ")": -1}.get(text[i], 0)
+                if depth == 0:
+                    end = i + 1
+                    break
+            if end:
+                at(start, end, "0", f"call result {m.group(2)}() -> 0")
+        for m in re.finditer(r"(?<![\w.'])(\d[\d']*)([uUlL]*)(?![\w.'x])", text):
+            # A literal at the edge of the range of a 32-bit int.
+            if m.group(1) not in ("2147483647",):
+                at(m.start(), m.end(1), "2147483647", f"constant {m.group(1)} -> edge 2147483647")
         m = re.match(r"(\s*return\s+)(.+);\s*$", text)
         if m and m.group(2).strip() not in ("true", "false", "0", "nullptr", "{}"):
             value = line[len(m.group(1)):len(m.group(1)) + len(m.group(2))]
@@ -278,10 +303,24 @@ def generate(path, numbers):
     return found
 
 
+def all_lines():
+    """{path: every line number} of the product's tracked C++ files: the
+    program, its framework and its tools (not the benchmarks)."""
+    names = subprocess.run(["git", "ls-files", "--", *WHOLE_PRODUCT_DIRS], cwd=ROOT, capture_output=True,
+                           text=True).stdout.split()
+    lines = {}
+    for name in names:
+        if name.endswith(CPP_SUFFIXES):
+            with open(os.path.join(ROOT, name), encoding="utf-8") as f:
+                lines[name] = set(range(1, f.read().count("\n") + 2))
+    return lines
+
+
 def generated_mutants(base, sample, seed):
-    """The sampled mutants of the change since `base`, in file and line order."""
+    """The sampled mutants of the change since `base` (None: of the whole
+    product), in file and line order."""
     candidates = []
-    for path, numbers in sorted(changed_lines(base).items()):
+    for path, numbers in sorted((changed_lines(base) if base else all_lines()).items()):
         for number, column, operator, new in generate(path, numbers):
             candidates.append((path, number, column, operator, new))
     candidates = sorted(set(candidates))
@@ -376,14 +415,14 @@ class Runner:
         return passed is False
 
     def e2e(self):
-        """None when every end-to-end case passes, else the failing case, as
-        failed twice."""
-        if self.ctest("^EndToEnd\\.", self.log("e2e.log"), self.e2e_timeout) is not False:
+        """None when every end-to-end case passes (the real program, the NTFS
+        volumes, the set-up), else the failing case, as failed twice."""
+        if self.ctest("^(EndToEnd|Ntfs|Setup)\\.", self.log("e2e.log"), self.e2e_timeout) is not False:
             return None
         failed = []
         with open(self.log("e2e.log"), encoding="utf-8", errors="replace") as f:
             for line in f:
-                match = re.search(r"\d+ - (EndToEnd\.\w+) \(", line)
+                match = re.search(r"\d+ - ((?:EndToEnd|Ntfs|Setup)\.[\w.]+) \(", line)
                 if match:
                     failed.append(match.group(1))
         for name in failed:
@@ -401,8 +440,11 @@ def main():
     parser.add_argument("lists", nargs="*", help="mutant list files (tests/mutants/*.txt)")
     parser.add_argument("--diff", metavar="BASE",
                         help="generate the mutants from the C++ lines added or altered since BASE instead")
-    parser.add_argument("--sample", type=int, default=40, help="with --diff: how many to run (default 40)")
-    parser.add_argument("--seed", type=int, default=1, help="with --diff: the sample's seed (default 1)")
+    parser.add_argument("--all", action="store_true",
+                        help="generate the mutants from every C++ line of the product (analysis, view, shell, "
+                             "platform, tools) instead")
+    parser.add_argument("--sample", type=int, default=40, help="with --diff or --all: how many to run (default 40)")
+    parser.add_argument("--seed", type=int, default=1, help="with --diff or --all: the sample's seed (default 1)")
     parser.add_argument("--only", action="append",
                         help="run only the mutants whose place (file:line), description or file contains this text "
                              "(repeatable)")
@@ -412,14 +454,14 @@ def main():
     parser.add_argument("--logs", help="where the logs go (default: mutate/ in the build folder)")
     args = parser.parse_args()
 
-    if bool(args.lists) == bool(args.diff):
-        parser.error("give mutant lists or --diff BASE")
+    if bool(args.lists) + bool(args.diff) + args.all != 1:
+        parser.error("give mutant lists, --diff BASE or --all")
     try:
         mutants = [m for path in args.lists for m in parse_list(path)]
-        if args.diff:
+        if args.diff or args.all:
             mutants, generated = generated_mutants(args.diff, args.sample, args.seed)
-            print(f"mutate: {generated} mutants generated since {args.diff}; {len(mutants)} sampled "
-                  f"with seed {args.seed}")
+            print(f"mutate: {generated} mutants generated " + (f"since {args.diff}" if args.diff else "over the product") +
+                  f"; {len(mutants)} sampled with seed {args.seed}")
             for m in mutants:
                 print(f"  {m.source}: {m.description}: {m.old[0].strip()}  =>  {m.new[0].strip()}")
         if args.only:
