@@ -28,8 +28,8 @@ with open(sys.argv[1], 'r+b') as f:
     f.seek(-1024, 1)
     f.write(record)
 PY
-ntfs-3g -o ro "$scratch/plain.img" "$scratch/plain.mnt"
-mounted=$scratch/plain.mnt
+mount_image "$scratch/plain.img" "$scratch/plain.mnt" ro
+mounted=$scratch/plain.mnt image=$scratch/plain.img
 for l in g h i j k l m n o p q r s t u v w x y; do
   ln -sn "$scratch/plain.mnt" "$WINEPREFIX/dosdevices/$l:" 2>/dev/null && { letter=${l^^}; break; }
 done

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds NTFS test volumes into DIR: images made with mkntfs and written
 # through the ntfs-3g driver, each with what a real volume may hold, as
-# DIR/NAME.img (and an empty DIR/NAME.mnt to mount it on). Exits non-zero
-# where a volume cannot be made.
+# DIR/NAME.img (and an empty DIR/NAME.mnt to mount it on), with its files
+# as "record size path" lines in DIR/NAME.files. Exits non-zero where a
+# volume cannot be made (77: no FUSE or no ntfs-3g tools).
 #   tests/ntfs/volumes.sh DIR [NAME...]   (default: every volume)
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 # Writes a raw reparse buffer with tag $2 (hex) on directory $1.
 set_reparse() {
@@ -60,11 +62,12 @@ make_volume() {
   mkdir -p "$m"
   truncate -s "$size" "$img"
   mkntfs -q -F -f -c "$cluster" "$@" "$img" >/dev/null 2>&1
-  ntfs-3g -o streams_interface=windows "$img" "$m"
+  mount_image "$img" "$m" streams_interface=windows
   # Sizes around the cluster, up to 64 KiB: larger clusters hold them whole.
   write_tree "$m" $((cluster < 65536 ? cluster : 65536))
   "extra_$name" "$m" "$cluster" "$img"
-  umount "$m"
+  find "$m" -type f -printf '%i %s %P\n' > "$dir/$name.files"
+  unmount_image "$m" "$img"
   if [ "$(type -t "after_$name")" = function ]; then "after_$name" "$img"; fi
 }
 
