@@ -31,9 +31,11 @@ bool Used(const std::vector<std::uint8_t>& bitmap, std::uint32_t record) noexcep
 }
 
 // Reads `bytes` from the stream laid out in `runs` (sorted, from virtual
-// cluster 0), from byte `offset` on; sparse runs read as zero where allowed.
+// cluster 0), from byte `offset` on. The file system's own streams ($MFT,
+// its bitmap and attribute list, $UpCase) have every cluster on disk: a
+// sparse run there is damage.
 bool ReadMapped(VolumeReader& volume, const std::vector<Run>& runs, std::uint32_t clusterBytes,
-                std::uint64_t offset, std::uint8_t* out, std::size_t bytes, bool sparseAllowed)
+                std::uint64_t offset, std::uint8_t* out, std::size_t bytes)
 {
     while (bytes > 0) {
         const std::uint64_t vcn = offset / clusterBytes;
@@ -47,13 +49,8 @@ bool ReadMapped(VolumeReader& volume, const std::vector<Run>& runs, std::uint32_
         const std::uint64_t within = offset - run->vcn * clusterBytes;
         const std::uint64_t left = run->length * clusterBytes - within;
         const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, bytes));
-        if (run->sparse) {
-            if (!sparseAllowed)
-                return false;
-            std::memset(out, 0, piece);
-        } else if (!volume.Read(run->lcn * clusterBytes + within, out, piece)) {
+        if (run->sparse || !volume.Read(run->lcn * clusterBytes + within, out, piece))
             return false;
-        }
         out += piece;
         offset += piece;
         bytes -= piece;
@@ -143,13 +140,13 @@ std::uint64_t FileTableLister::IdOf(std::uint32_t record) const noexcept
 
 bool FileTableLister::ReadMft(VolumeReader& volume, std::uint64_t offset, void* buffer, std::size_t bytes)
 {
-    return ReadMapped(volume, mftRuns, boot.clusterBytes, offset, static_cast<std::uint8_t*>(buffer), bytes, false);
+    return ReadMapped(volume, mftRuns, boot.clusterBytes, offset, static_cast<std::uint8_t*>(buffer), bytes);
 }
 
 bool FileTableLister::ReadStream(VolumeReader& volume, const std::vector<Run>& runs, std::uint64_t bytes, void* out)
 {
     return ReadMapped(volume, runs, boot.clusterBytes, 0, static_cast<std::uint8_t*>(out),
-                      static_cast<std::size_t>(bytes), true);
+                      static_cast<std::size_t>(bytes));
 }
 
 // The runs of $MFT's data and its bitmap, from record 0 and, where $MFT lies
@@ -249,9 +246,6 @@ bool FileTableLister::LoadMftRuns(VolumeReader& volume, std::vector<std::uint8_t
     const std::uint64_t clusters = (dataBytes + boot.clusterBytes - 1) / boot.clusterBytes;
     if (!pending.empty() || !haveData || !haveBitmap || !Contiguous(mftRuns, clusters))
         return false;
-    for (const Run& run : mftRuns)
-        if (run.sparse)
-            return false;
     recordCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(dataBytes / size, 0xFFFFFFF0u));
     if (!residentBitmap) {
         bitmapLength = std::min<std::uint64_t>(bitmapLength, (std::uint64_t{recordCount} + 7) / 8);
