@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -174,6 +175,7 @@ private:
 
 struct Scanned {
     FileTableLister::Outcome outcome;
+    std::uint32_t read = 0;
     std::uint32_t skipped = 0;
     Entry root{};
 };
@@ -188,6 +190,7 @@ Scanned Scan(DamagedImage& image)
         return result;
     EntryTable table;
     BuildDriveTree(table, lister, "V:\\", {4096, 1u << 18, 1000, 16384});
+    result.read = lister.RecordsRead();
     result.skipped = lister.RecordsSkipped();
     result.root = table.At(rootDirEntry);
     return result;
@@ -208,14 +211,20 @@ TEST(NtfsDamage, SeededOverARealVolume)
     ASSERT_EQ(clean.outcome, FileTableLister::Outcome::read);
     ASSERT_EQ(clean.skipped, 0u);
     std::vector<std::pair<std::uint64_t, std::uint64_t>> files;  // record, size
+    std::set<std::uint64_t> records;  // of every file
     std::istringstream listed(ReadAll(WinPathOf(dir + "/plain.files")));
     for (std::string line; std::getline(listed, line);) {
         std::uint64_t record, size;
         char path[16] = {};
-        if (std::sscanf(line.c_str(), "%llu %llu %15s", &record, &size, path) == 3 && std::strncmp(path, "many/", 5) == 0)
+        if (std::sscanf(line.c_str(), "%llu %llu %15s", &record, &size, path) != 3)
+            continue;
+        records.insert(record);
+        if (std::strncmp(path, "many/", 5) == 0)
             files.emplace_back(record, size);
     }
     ASSERT_EQ(files.size(), 300u);
+    // Every file's record was read, and the file system's 16 and the folders'.
+    EXPECT_GT(clean.read, records.size() + 16);
 
     // The table lies in one piece from cluster 4 on mkntfs's small volumes:
     // record r at 4 clusters + 1 KiB each.
