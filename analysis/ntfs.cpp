@@ -89,7 +89,9 @@ bool ReadHeader(const std::uint8_t* record, std::size_t size, RecordHeader& head
     header.flags = Le16(record + 0x16);
     header.usedBytes = Le32(record + 0x18);
     header.base = Le64(record + 0x20);
-    return header.usedBytes <= size && header.firstAttribute >= 0x30 && header.firstAttribute % 8 == 0 &&
+    // The attributes follow the update sequence.
+    const std::uint32_t sequenceEnd = Le16(record + 4) + 2u * Le16(record + 6);
+    return header.usedBytes <= size && header.firstAttribute >= sequenceEnd && header.firstAttribute % 8 == 0 &&
            header.firstAttribute < header.usedBytes;
 }
 

@@ -64,6 +64,8 @@ struct RecordHeader {
 };
 inline constexpr std::uint16_t recordInUse = 0x01;
 inline constexpr std::uint16_t recordIsDirectory = 0x02;
+// False where the attributes would not lie after the update sequence and
+// within the record's used bytes.
 bool ReadHeader(const std::uint8_t* record, std::size_t size, RecordHeader& header) noexcept;
 
 // One attribute of a record, as far as the scan needs it.

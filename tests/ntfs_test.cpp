@@ -92,6 +92,14 @@ TEST(NtfsFixups, EveryStrideGetsItsBytesBackAndATornOneIsRefused)
         EXPECT_EQ(record[512 * i - 2], i);
         EXPECT_EQ(record[512 * i - 1], 0xA0 + i);
     }
+    // The attributes start after the update sequence (0x30 + 18 bytes).
+    ntfs::RecordHeader header;
+    record[0x18] = 0x00;  // 256 bytes used
+    record[0x19] = 0x01;
+    for (const auto& [first, valid] : {std::pair{0x40, false}, std::pair{0x48, true}, std::pair{0x4C, false}}) {
+        record[0x14] = static_cast<std::uint8_t>(first);
+        EXPECT_EQ(ntfs::ReadHeader(record.data(), record.size(), header), valid) << "first attribute at " << first;
+    }
     const std::pair<std::size_t, std::uint8_t> damage[] = {{7 * 512 - 1, 0x13}, {6, 8}, {6, 10}, {4, 0xF0}, {0, 'B'}};
     for (const auto& [at, value] : damage) {
         record = FixedRecord();
