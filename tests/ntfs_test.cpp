@@ -101,6 +101,7 @@ TEST(NtfsFixups, EveryStrideGetsItsBytesBackAndATornOneIsRefused)
         EXPECT_EQ(ntfs::ReadHeader(record.data(), record.size(), header), valid) << "first attribute at " << first;
     }
     record[4] = 0x36;  // the sequence ends at 0x48, where the attributes start
+    record[0x14] = 0x48;
     EXPECT_TRUE(ntfs::ReadHeader(record.data(), record.size(), header));
     const std::pair<std::size_t, std::uint8_t> damage[] = {{7 * 512 - 1, 0x13}, {6, 8}, {6, 10}, {4, 0xF0}, {0, 'B'}};
     for (const auto& [at, value] : damage) {
