@@ -58,11 +58,17 @@ bool ReadMapped(VolumeReader& volume, const std::vector<Run>& runs, std::uint32_
     return true;
 }
 
+// The pieces of a stream, as its records give them, in the stream's order.
+void SortByVcn(std::vector<Run>& runs)
+{
+    std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.vcn < b.vcn; });
+}
+
 // Runs sorted by their first virtual cluster cover 0 to `clusters` without a
 // gap or an overlap.
 bool Contiguous(std::vector<Run>& runs, std::uint64_t clusters)
 {
-    std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.vcn < b.vcn; });
+    SortByVcn(runs);
     std::uint64_t next = 0;
     for (const Run& run : runs) {
         if (run.vcn != next)
@@ -82,7 +88,6 @@ struct FileTableLister::Record {
     std::uint8_t flags = 0;
     std::uint8_t names = 0;      // names of a file in listed folders, up to 2
 };
-static_assert(sizeof(FileTableLister::Record) == 16);
 
 // A name of a directory in its parent; also the attributes and the reparse
 // tag of the directory it names.
@@ -209,7 +214,7 @@ bool FileTableLister::LoadMftRuns(VolumeReader& volume, std::vector<std::uint8_t
         if (listBytes > (16u << 20))
             return false;
         list.resize(static_cast<std::size_t>(listBytes));
-        std::sort(listRuns.begin(), listRuns.end(), [](const Run& a, const Run& b) { return a.vcn < b.vcn; });
+        SortByVcn(listRuns);
         if (!ReadStream(volume, listRuns, listBytes, list.data()))
             return false;
     }
@@ -231,7 +236,7 @@ bool FileTableLister::LoadMftRuns(VolumeReader& volume, std::vector<std::uint8_t
     pending.erase(std::unique(pending.begin(), pending.end()), pending.end());
     for (bool progress = true; !pending.empty() && progress;) {
         progress = false;
-        std::sort(mftRuns.begin(), mftRuns.end(), [](const Run& a, const Run& b) { return a.vcn < b.vcn; });
+        SortByVcn(mftRuns);
         for (auto it = pending.begin(); it != pending.end();) {
             if (!ReadMft(volume, std::uint64_t{*it} * size, record.data(), size)) {
                 ++it;
@@ -250,7 +255,7 @@ bool FileTableLister::LoadMftRuns(VolumeReader& volume, std::vector<std::uint8_t
     if (!residentBitmap) {
         bitmapLength = std::min<std::uint64_t>(bitmapLength, (std::uint64_t{recordCount} + 7) / 8);
         bitmapBytes.resize(static_cast<std::size_t>(bitmapLength));
-        std::sort(bitmapRuns.begin(), bitmapRuns.end(), [](const Run& a, const Run& b) { return a.vcn < b.vcn; });
+        SortByVcn(bitmapRuns);
         if (!ReadStream(volume, bitmapRuns, bitmapLength, bitmapBytes.data()))
             return false;
     }
@@ -422,7 +427,7 @@ FileTableLister::Outcome FileTableLister::Read(VolumeReader& volume, std::uint32
     }
 
     // The collation of the names: $UpCase, 65536 characters.
-    std::sort(upcaseRuns.begin(), upcaseRuns.end(), [](const Run& a, const Run& b) { return a.vcn < b.vcn; });
+    SortByVcn(upcaseRuns);
     if (upcaseBytes != upcaseEntries * 2 || upcaseRuns.size() > mostRuns)
         return Outcome::untrusted;
     std::vector<std::uint8_t> table(upcaseEntries * 2);

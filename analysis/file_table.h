@@ -86,10 +86,7 @@ public:
     void Close(Handle listing) override;
 
 private:
-public:
     struct Record;
-
-private:
     struct DirectoryName;
     struct PendingName;
     struct PendingAttributes;

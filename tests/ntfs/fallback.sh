@@ -28,12 +28,7 @@ with open(sys.argv[1], 'r+b') as f:
     f.seek(-1024, 1)
     f.write(record)
 PY
-mount_image "$scratch/plain.img" "$scratch/plain.mnt" ro
-mounted=$scratch/plain.mnt image=$scratch/plain.img
-for l in g h i j k l m n o p q r s t u v w x y; do
-  ln -sn "$scratch/plain.mnt" "$WINEPREFIX/dosdevices/$l:" 2>/dev/null && { letter=${l^^}; break; }
-done
-[ -n "$letter" ]
+ntfs_attach "$scratch/plain.img" "$scratch/plain.mnt" "$scratch/not-a-volume"
 timeout 120 wine "$dump" --walk "$letter" > "$scratch/walk.txt"
 failed=0
 for raw in not-a-volume zeros.img damaged.img; do
