@@ -30,5 +30,5 @@ else
   export WINEARCH=win32
   export VORUTA_BUILD="${VORUTA_BUILD:-$voruta_root/build}"
 fi
-export WINEDEBUG=-all
+export WINEDEBUG=${VORUTA_WINEDEBUG:--all}
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8

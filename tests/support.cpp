@@ -91,10 +91,9 @@ int RunUnix(const std::string& script, int seconds)
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return -1;
-    if (process.hProcess)
-        CloseHandle(process.hProcess);
-    if (process.hThread)
-        CloseHandle(process.hThread);
+    // Wine starts a Unix program without filling in the process information:
+    // its handles are whatever was on Wine's stack, and closing them may close
+    // one of ours (standard output, say). Leave them alone.
 
     // A Unix process cannot be waited for through its handle: poll for the
     // file that the script leaves when it ends.
