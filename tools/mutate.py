@@ -303,6 +303,40 @@ def generate(path, numbers):
     return found
 
 
+# The shell scripts that a test runs: mutants of theirs can be caught.
+TESTED_SCRIPTS = ("scripts/apt-install",)
+SHELL_SWAPS = {"&&": "||", "||": "&&", "-eq": "-ne", "-ne": "-eq", "-gt": "-le", "-lt": "-ge", "-z": "-n", "-n": "-z",
+               "=": "!=", "!=": "="}
+
+
+def generate_shell(path):
+    """Every single-site mutant of a shell script: swapped tests and
+    connectives, a negated or dropped `if !`, another exit status, a command
+    dropped."""
+    with open(os.path.join(ROOT, path), encoding="utf-8") as f:
+        lines = f.read().split("\n")
+    found = []
+    for number, line in enumerate(lines, 1):
+        code = re.sub(r"\"[^\"]*\"|'[^']*'|(?<!\$)#.*", lambda m: " " * len(m.group(0)), line)
+        if not code.strip() or line.startswith("#!"):
+            continue
+
+        def at(start, end, new, operator):
+            found.append((number, start, operator, line[:start] + new + line[end:]))
+
+        for m in re.finditer(r"(?<=\s)(&&|\|\||-eq|-ne|-gt|-lt|-z|-n|!?=)(?=\s)", code):
+            at(m.start(), m.end(), SHELL_SWAPS[m.group(1)], f"shell {m.group(1)} -> {SHELL_SWAPS[m.group(1)]}")
+        for m in re.finditer(r"\bif (! )?", code):
+            at(m.start(), m.end(), "if " if m.group(1) else "if ! ", "shell condition negated")
+        for m in re.finditer(r"\bexit (\d+)", code):
+            at(m.start(1), m.end(1), str(1 - min(int(m.group(1)), 1)), f"shell exit {m.group(1)} changed")
+        if re.match(r"\s*[a-z_][\w-]*(\s|$)", code) and not re.match(r"\s*(if|then|else|fi|for|do|done|set|exit)\b", code) \
+                and "()" not in code and not code.rstrip().endswith(("{", "\\")):
+            indent = line[:len(line) - len(line.lstrip())]
+            at(0, len(line), indent + ":", "shell command dropped")
+    return found
+
+
 def all_lines():
     """{path: every line number} of the product's tracked C++ files: the
     program, its framework and its tools (not the benchmarks)."""
@@ -323,6 +357,9 @@ def generated_mutants(base, sample, seed):
     for path, numbers in sorted((changed_lines(base) if base else all_lines()).items()):
         for number, column, operator, new in generate(path, numbers):
             candidates.append((path, number, column, operator, new))
+    if not base:
+        for path in TESTED_SCRIPTS:
+            candidates += [(path, *mutant) for mutant in generate_shell(path)]
     candidates = sorted(set(candidates))
     chosen = sorted(random.Random(seed).sample(candidates, min(sample, len(candidates))))
     mutants = []
