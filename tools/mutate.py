@@ -16,9 +16,12 @@ white space, so indentation need not be copied. Lines starting with "#" and
 blank lines are ignored.
 
 For each mutant: apply it, build incrementally, run the unit tests in one
-process stopping at the first failure, confirm that failure by the test's own
-CTest run, give the survivors the end-to-end tests too, and restore the file
-whatever happened. The tree is left as it was found.
+process stopping at the first failure (those of the test files that include
+the mutated file's header first), confirm that failure by the test's own
+CTest run, give the survivors the end-to-end tests of the programs that
+changed, and restore the file whatever happened. The tree is left as it was
+found. A mutant that leaves every program byte for byte as it was (the build
+is reproducible) is equivalent: no test can tell it apart.
 
 With --diff BASE the mutants are generated instead: single-site faults made
 by the standard operators (relational, arithmetic, logical, constant,
@@ -30,6 +33,7 @@ mutants. With --all they are generated from every C++ line of the product.
 """
 
 import argparse
+import hashlib
 import os
 import random
 import re
@@ -388,6 +392,27 @@ def run(command, log, timeout, cwd=None):
             raise
 
 
+# The programs that the unit tests run; the end-to-end cases of each program.
+UNIT_PROGRAMS = ("voruta_tests.exe", "voruta-dump.exe", "voruta-win98-probe.exe", "voruta-paint-bench.exe")
+E2E_CASES = {"voruta.exe": "EndToEnd", "voruta-dump.exe": "Ntfs"}
+
+
+def related_tests(path):
+    """A gtest filter for the tests of the test files that include `path` or
+    the header of the same name, or are named after it; '' when there are
+    none."""
+    header = os.path.splitext(path)[0] + ".h"
+    stem = os.path.splitext(os.path.basename(path))[0]
+    suites = set()
+    for name in sorted(os.listdir(os.path.join(ROOT, "tests"))):
+        if name.endswith(".cpp"):
+            with open(os.path.join(ROOT, "tests", name), encoding="utf-8") as f:
+                text = f.read()
+            if f'#include "{header}"' in text or f'#include "{path}"' in text or name == stem + "_test.cpp":
+                suites.update(re.findall(r"^TEST(?:_F|_P)?\((\w+),", text, re.M))
+    return ":".join(f"{s}.*:*/{s}.*" for s in sorted(suites))
+
+
 class Runner:
     def __init__(self, args):
         self.args = args
@@ -404,16 +429,33 @@ class Runner:
         return run([os.path.join(ROOT, "scripts", "build"), "--target", "voruta_tests", "voruta"],
                    self.log("build.log"), 1800) == 0
 
-    def unit(self):
+    def programs(self):
+        """{program: its bytes' digest} of the programs built."""
+        digests = {}
+        for name in sorted(os.listdir(self.build_dir)):
+            if name.endswith(".exe"):
+                with open(os.path.join(self.build_dir, name), "rb") as f:
+                    digests[name] = hashlib.sha256(f.read()).hexdigest()
+        return digests
+
+    def unit(self, related=""):
         """None when the unit tests pass, else the first failing test's name
-        ('' when it cannot be told)."""
+        ('' when it cannot be told). The `related` ones run first."""
+        failed = None
+        for gtest_filter in ([related, "-" + related] if related else ["*"]):
+            failed = self.unit_run(gtest_filter)
+            if failed is not None:
+                break
+        return failed
+
+    def unit_run(self, gtest_filter):
         exe = os.path.join(self.build_dir, "voruta_tests.exe")
         report = self.log("unit.xml")
         if os.path.exists(report):
             os.remove(report)
         # The report names the failed test even where the console output
         # was cut short (programs the tests start share it).
-        command = ["wine", exe, "--gtest_fail_fast", "--gtest_color=no",
+        command = ["wine", exe, "--gtest_fail_fast", "--gtest_color=no", "--gtest_filter=" + gtest_filter,
                    "--gtest_output=xml:Z:" + report.replace("/", "\\")]
         code = run(command, self.log("unit.log"), self.unit_timeout, cwd=os.path.join(self.build_dir, "tests"))
         if code == 0:
@@ -451,15 +493,19 @@ class Runner:
             print(f"mutate: CTest has no test named {name}", file=sys.stderr)
         return passed is False
 
-    def e2e(self):
-        """None when every end-to-end case passes (the real program, the NTFS
-        volumes, the set-up), else the failing case, as failed twice."""
-        if self.ctest("^(EndToEnd|Ntfs|Setup)\\.", self.log("e2e.log"), self.e2e_timeout) is not False:
+    def e2e(self, cases=("EndToEnd", "Ntfs", "Setup")):
+        """None when every end-to-end case of `cases` passes (the real
+        program, the NTFS volumes, the set-up), else the failing case, as
+        failed twice."""
+        if not cases:
+            return None
+        names = "|".join(cases)
+        if self.ctest(f"^({names})\\.", self.log("e2e.log"), self.e2e_timeout) is not False:
             return None
         failed = []
         with open(self.log("e2e.log"), encoding="utf-8", errors="replace") as f:
             for line in f:
-                match = re.search(r"\d+ - ((?:EndToEnd|Ntfs|Setup)\.[\w.]+) \(", line)
+                match = re.search(rf"\d+ - ((?:{names})\.[\w.]+) \(", line)
                 if match:
                     failed.append(match.group(1))
         for name in failed:
@@ -482,6 +528,9 @@ def main():
                              "platform, tools) instead")
     parser.add_argument("--sample", type=int, default=40, help="with --diff or --all: how many to run (default 40)")
     parser.add_argument("--seed", type=int, default=1, help="with --diff or --all: the sample's seed (default 1)")
+    parser.add_argument("--shard", metavar="K/N",
+                        help="run only every N-th mutant, starting with the K-th (1-based), as one of N runs in "
+                             "clones of their own")
     parser.add_argument("--only", action="append",
                         help="run only the mutants whose place (file:line), description or file contains this text "
                              "(repeatable)")
@@ -503,6 +552,9 @@ def main():
                 print(f"  {m.source}: {m.description}: {m.old[0].strip()}  =>  {m.new[0].strip()}")
         if args.only:
             mutants = [m for m in mutants if any(o in f"{m.source}: {m.description}" or o in m.path for o in args.only)]
+        if args.shard:
+            k, n = (int(x) for x in args.shard.split("/"))
+            mutants = mutants[k - 1::n]
         originals = {}
         for m in mutants:
             if m.path not in originals:
@@ -527,6 +579,7 @@ def main():
     if runner.unit() is not None:
         print(f"mutate: the unit tests fail on the unchanged tree; see {runner.log('unit.log')}", file=sys.stderr)
         return 2
+    unchanged = runner.programs()
     if not args.no_e2e and runner.e2e() is not None:
         print(f"mutate: the end-to-end tests fail on the unchanged tree; see {runner.log('e2e.log')}", file=sys.stderr)
         return 2
@@ -539,14 +592,20 @@ def main():
             try:
                 with open(target, "wb") as f:
                     f.write(mutated_text(m, original.decode("utf-8")).encode("utf-8"))
+                changed = None
                 if not runner.build():
                     verdict = "invalid (does not build)"
+                elif m.path.endswith(CPP_SUFFIXES) and not (changed := {
+                        name for name, digest in runner.programs().items() if unchanged.get(name) != digest}):
+                    verdict = "equivalent (every program built is the same, byte for byte)"
                 else:
-                    failed = runner.unit()
+                    changed = changed or set()
+                    failed = runner.unit(related_tests(m.path)) if changed & set(UNIT_PROGRAMS) else None
                     if failed is not None and runner.confirm_unit(failed):
                         verdict = f"killed by {failed}"
                     else:
-                        by = None if args.no_e2e else runner.e2e()
+                        cases = [case for program, case in E2E_CASES.items() if program in changed]
+                        by = None if args.no_e2e else runner.e2e(cases if changed else ["Setup"])
                         verdict = f"killed by {by}" if by else "SURVIVED"
             finally:
                 with open(target, "wb") as f:
@@ -563,10 +622,12 @@ def main():
     killed = sum(v.startswith("killed") for _, v in results)
     survived = [m for m, v in results if v == "SURVIVED"]
     invalid = sum(v.startswith("invalid") for _, v in results)
+    same = sum(v.startswith("equivalent") for _, v in results)
     valid = killed + len(survived)
     rate = f"{100.0 * killed / valid:.0f}%" if valid else "-"
     minutes = (time.monotonic() - started) / 60
-    print(f"mutate: {killed} killed, {len(survived)} survived, {invalid} invalid; kill rate {rate} ({minutes:.0f} min)")
+    print(f"mutate: {killed} killed, {len(survived)} survived, {invalid} invalid, {same} the same programs; "
+          f"kill rate {rate} of the others ({minutes:.0f} min)")
     for m in survived:
         print(f"  survived: {m.source}: {m.description}" + (f": {m.old[0].strip()}  =>  {m.new[0].strip()}"
                                                              if m.line else f" ({m.path})"))
