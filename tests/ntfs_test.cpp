@@ -244,6 +244,22 @@ TEST(NtfsDamage, SeededOverARealVolume)
     std::uint64_t mftCluster;
     std::memcpy(&mftCluster, boot + 0x30, 8);
     const std::uint64_t table = mftCluster * 4096;
+
+    // $UpCase's run and last cluster number a cluster short of its 128 KiB:
+    // refused, not read past.
+    std::uint8_t upcase[1024];
+    ASSERT_TRUE(image.Read(table + 10 * 1024, upcase, sizeof upcase));
+    std::uint32_t data = ntfs::Le16(upcase + 0x14);
+    while (data < 0x300 && ntfs::Le32(upcase + data) != 0x80)
+        data += ntfs::Le32(upcase + data + 4);
+    const std::uint32_t runs = data + ntfs::Le16(upcase + data + 0x20);
+    ASSERT_LT(runs, 0x1F0u);
+    ASSERT_GT(upcase[runs + 1], 1);
+    ASSERT_GT(upcase[data + 0x18], 0);
+    image.changed[table + 10 * 1024 + runs + 1] = static_cast<std::uint8_t>(upcase[runs + 1] - 1);
+    image.changed[table + 10 * 1024 + data + 0x18] = static_cast<std::uint8_t>(upcase[data + 0x18] - 1);
+    EXPECT_EQ(Scan(image).outcome, FileTableLister::Outcome::untrusted);
+
     std::mt19937 random(20261209);
     for (int round = 0; round < 120; ++round) {
         image.changed.clear();
