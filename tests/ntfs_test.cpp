@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -259,6 +260,33 @@ TEST(NtfsDamage, SeededOverARealVolume)
     image.changed[table + 10 * 1024 + runs + 1] = static_cast<std::uint8_t>(upcase[runs + 1] - 1);
     image.changed[table + 10 * 1024 + data + 0x18] = static_cast<std::uint8_t>(upcase[data + 0x18] - 1);
     EXPECT_EQ(Scan(image).outcome, FileTableLister::Outcome::untrusted);
+
+    image.changed.clear();
+
+    // The records of the bitmap's last byte marked free: the chunk read ends
+    // at the last record in use, and the names those records held are left out.
+    std::uint8_t mft[1024];
+    ntfs::RecordHeader header{};
+    ASSERT_TRUE(image.Read(table, mft, sizeof mft));
+    ASSERT_TRUE(ntfs::ApplyFixups(mft, sizeof mft) && ntfs::ReadHeader(mft, sizeof mft, header));
+    std::uint64_t recordCount = 0, bitmapAt = 0;
+    ntfs::AttributeCursor cursor(mft, header);
+    for (ntfs::Attribute a{}; cursor.Next(a);) {
+        std::vector<ntfs::Run> pieces;
+        if (a.type == ntfs::data)
+            recordCount = a.dataBytes / 1024;
+        if (a.type == ntfs::bitmap && ntfs::DecodeRuns(a, 16383, pieces))
+            bitmapAt = pieces.at(0).lcn * 4096;
+    }
+    ASSERT_GT(bitmapAt, 0u);
+    const std::uint64_t freed = (recordCount - 1) / 8;
+    std::uint8_t inUse = 0;
+    ASSERT_TRUE(image.Read(bitmapAt + freed, &inUse, 1));
+    image.changed[bitmapAt + freed] = 0;
+    const Scanned cut = Scan(image);
+    ASSERT_EQ(cut.outcome, FileTableLister::Outcome::read);
+    EXPECT_EQ(cut.read, clean.read - static_cast<std::uint32_t>(std::popcount(inUse)));
+    EXPECT_LT(cut.root.files, clean.root.files);
 
     std::mt19937 random(20261209);
     for (int round = 0; round < 120; ++round) {
