@@ -172,7 +172,8 @@ public:
         at.QuadPart = static_cast<LONGLONG>(offset);
         DWORD got = 0;
         if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) ||
-            !ReadFile(file, buffer, static_cast<DWORD>(bytes), &got, nullptr) || got != bytes)
+            !ReadFile(file, buffer, static_cast<DWORD>(bytes), &got, nullptr) || got != bytes ||
+            (unreadable >= offset && unreadable - offset < bytes))
             return false;
         for (auto it = changed.lower_bound(offset); it != changed.end() && it->first < offset + bytes; ++it)
             static_cast<std::uint8_t*>(buffer)[it->first - offset] = it->second;
@@ -180,6 +181,7 @@ public:
     }
     bool Open() const { return file != INVALID_HANDLE_VALUE; }
     std::map<std::uint64_t, std::uint8_t> changed;
+    std::uint64_t unreadable = ~0ull;  // a bad sector's byte
 
 private:
     HANDLE file;
@@ -263,8 +265,9 @@ TEST(NtfsDamage, SeededOverARealVolume)
 
     image.changed.clear();
 
-    // The records of the bitmap's last byte marked free: the chunk read ends
-    // at the last record in use, and the names those records held are left out.
+    // The records of the bitmap's last byte marked free, the last of them on
+    // a bad sector: the read ends at the last record in use, and the names
+    // those records held are left out.
     std::uint8_t mft[1024];
     ntfs::RecordHeader header{};
     ASSERT_TRUE(image.Read(table, mft, sizeof mft));
@@ -283,10 +286,12 @@ TEST(NtfsDamage, SeededOverARealVolume)
     std::uint8_t inUse = 0;
     ASSERT_TRUE(image.Read(bitmapAt + freed, &inUse, 1));
     image.changed[bitmapAt + freed] = 0;
+    image.unreadable = table + (recordCount - 1) * 1024;
     const Scanned cut = Scan(image);
     ASSERT_EQ(cut.outcome, FileTableLister::Outcome::read);
     EXPECT_EQ(cut.read, clean.read - static_cast<std::uint32_t>(std::popcount(inUse)));
     EXPECT_LT(cut.root.files, clean.root.files);
+    image.unreadable = ~0ull;
 
     std::mt19937 random(20261209);
     for (int round = 0; round < 120; ++round) {
