@@ -420,7 +420,7 @@ class Runner:
         self.logs = args.logs or os.path.join(self.build_dir, "mutate")
         os.makedirs(self.logs, exist_ok=True)
         self.unit_timeout = args.timeout
-        self.e2e_timeout = args.timeout
+        self.e2e_timeout = min(args.timeout, 120)  # the longest case takes half a minute
 
     def log(self, name):
         return os.path.join(self.logs, name)
@@ -487,8 +487,8 @@ class Runner:
         # CTest names a value-parameterised case with its value after "  #".
         if not name:
             return False
-        passed = self.ctest("^" + re.escape(name) + "(  #.*)?$", self.log("confirm.log"),
-                                           self.unit_timeout)
+        # No unit test takes more than seconds.
+        passed = self.ctest("^" + re.escape(name) + "(  #.*)?$", self.log("confirm.log"), 60)
         if passed is None:
             print(f"mutate: CTest has no test named {name}", file=sys.stderr)
         return passed is False
@@ -531,6 +531,8 @@ def main():
     parser.add_argument("--shard", metavar="K/N",
                         help="run only every N-th mutant, starting with the K-th (1-based), as one of N runs in "
                              "clones of their own")
+    parser.add_argument("--first", type=int, default=1, metavar="N",
+                        help="start with the N-th mutant (to go on with a run that was stopped)")
     parser.add_argument("--only", action="append",
                         help="run only the mutants whose place (file:line), description or file contains this text "
                              "(repeatable)")
@@ -555,6 +557,7 @@ def main():
         if args.shard:
             k, n = (int(x) for x in args.shard.split("/"))
             mutants = mutants[k - 1::n]
+        mutants = mutants[args.first - 1:]
         originals = {}
         for m in mutants:
             if m.path not in originals:
@@ -576,9 +579,13 @@ def main():
     if not runner.build():
         print(f"mutate: the unchanged tree does not build; see {runner.log('build.log')}", file=sys.stderr)
         return 2
+    clean_started = time.monotonic()
     if runner.unit() is not None:
         print(f"mutate: the unit tests fail on the unchanged tree; see {runner.log('unit.log')}", file=sys.stderr)
         return 2
+    # A mutant that makes a test loop is caught once the run takes three
+    # times as long as on the unchanged tree.
+    runner.unit_timeout = min(args.timeout, max(60, int(3 * (time.monotonic() - clean_started))))
     unchanged = runner.programs()
     if not args.no_e2e and runner.e2e() is not None:
         print(f"mutate: the end-to-end tests fail on the unchanged tree; see {runner.log('e2e.log')}", file=sys.stderr)
