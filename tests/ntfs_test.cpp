@@ -210,6 +210,22 @@ Scanned Scan(DamagedImage& image)
     return result;
 }
 
+// Where the value of the first resident attribute `type` of `record` lies in
+// the image; 0 where it has none.
+std::uint64_t ValueAt(DamagedImage& image, std::uint64_t table, std::uint64_t record, std::uint32_t type)
+{
+    std::uint8_t bytes[1024];
+    ntfs::RecordHeader header{};
+    if (!image.Read(table + record * 1024, bytes, sizeof bytes) || !ntfs::ApplyFixups(bytes, sizeof bytes) ||
+        !ntfs::ReadHeader(bytes, sizeof bytes, header))
+        return 0;
+    ntfs::AttributeCursor cursor(bytes, header);
+    for (ntfs::Attribute a{}; cursor.Next(a);)
+        if (a.type == type && !a.nonResident)
+            return table + record * 1024 + static_cast<std::uint64_t>(a.value - bytes);
+    return 0;
+}
+
 // Seeded damage over a real volume's records: a torn record leaves out its
 // file and is counted as skipped; anything else is read, skipped or refused
 // as a whole, never a crash or a hang.
@@ -292,6 +308,24 @@ TEST(NtfsDamage, SeededOverARealVolume)
     EXPECT_EQ(cut.read, clean.read - static_cast<std::uint32_t>(std::popcount(inUse)));
     EXPECT_LT(cut.root.files, clean.root.files);
     image.unreadable = ~0ull;
+    image.changed.clear();
+
+    // The folder of the 300 files given another parent: itself (a loop no
+    // name joins to the root: skipped) or $Extend (the file system's own
+    // folder: left out). Either way the folder and its files are not listed.
+    std::uint8_t reference[8];
+    ASSERT_TRUE(image.Read(ValueAt(image, table, files[0].first, ntfs::fileName), reference, sizeof reference));
+    const std::uint64_t many = ntfs::RecordOf(ntfs::Le64(reference));
+    const std::uint64_t parentAt = ValueAt(image, table, many, ntfs::fileName);
+    for (const auto& [parent, skipped] : {std::pair{many, 1u}, std::pair{std::uint64_t{11}, 0u}}) {
+        for (int i = 0; i < 6; ++i)
+            image.changed[parentAt + i] = static_cast<std::uint8_t>(parent >> (8 * i));
+        const Scanned moved = Scan(image);
+        ASSERT_EQ(moved.outcome, FileTableLister::Outcome::read);
+        EXPECT_EQ(moved.skipped, skipped) << "parent " << parent;
+        EXPECT_EQ(moved.root.files, clean.root.files - 300) << "parent " << parent;
+        EXPECT_EQ(moved.root.dirs, clean.root.dirs - 1) << "parent " << parent;
+    }
 
     std::mt19937 random(20261209);
     for (int round = 0; round < 120; ++round) {
