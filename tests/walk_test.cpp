@@ -647,9 +647,10 @@ TEST(WalkReference, RandomDrivesSumAsTheRulesSay)
     }
 }
 
-// The tag of a reparse point as each listing gives it (a by-handle record's
-// EaSize, a find record's dwReserved0), and 0 for any other item, whatever
-// the item held before.
+// What each listing gives (a by-handle record, a wide and an ANSI find
+// record) makes the same item: the tag of a reparse point (a by-handle
+// record's EaSize, a find record's dwReserved0) and 0 for any other item,
+// a size above 4 GiB, the name and its 8.3 twin, whatever the item held before.
 TEST(ListedItemTag, IsTheReparsePointsOnly)
 {
     for (const DWORD attributes : {DWORD{FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT}, DWORD{FILE_ATTRIBUTE_DIRECTORY}}) {
@@ -659,15 +660,27 @@ TEST(ListedItemTag, IsTheReparsePointsOnly)
         WIN32_FIND_DATAA ansi{};
         record.fileAttributes = wide.dwFileAttributes = ansi.dwFileAttributes = attributes;
         record.eaSize = wide.dwReserved0 = ansi.dwReserved0 = 0x9000701A;
-        record.fileNameLength = 2;
-        record.fileName[0] = wide.cFileName[0] = L'a';
-        ansi.cFileName[0] = 'a';
+        record.endOfFile.QuadPart = 0x300000005;
+        wide.nFileSizeHigh = ansi.nFileSizeHigh = 3;
+        wide.nFileSizeLow = ansi.nFileSizeLow = 5;
+        record.fileNameLength = 6;
+        std::wmemcpy(record.fileName, L"abc", 3);
+        std::wmemcpy(wide.cFileName, L"abc", 4);
+        std::strcpy(ansi.cFileName, "abc");
+        record.shortNameLength = 6;
+        std::wmemcpy(record.shortName, L"A~1", 3);
+        std::wmemcpy(wide.cAlternateFileName, L"A~1", 4);
+        std::strcpy(ansi.cAlternateFileName, "A~1");
         const DWORD tag = attributes & FILE_ATTRIBUTE_REPARSE_POINT ? 0x9000701A : 0;
         ListedItem item;
         for (int form = 0; form < 3; ++form) {
             std::memset(&item, 0xCC, sizeof item);
             form == 0 ? ItemFromRecord(record, item) : form == 1 ? ItemFromFindData(wide, item) : ItemFromFindData(ansi, item);
-            EXPECT_EQ(item.reparseTag, tag) << "form " << form << ", attributes " << attributes;
+            SCOPED_TRACE("form " + std::to_string(form) + ", attributes " + std::to_string(attributes));
+            EXPECT_EQ(item.reparseTag, tag);
+            EXPECT_EQ(std::tie(item.sizeHigh, item.sizeLow, item.exact), std::tuple(3u, 5u, true));
+            EXPECT_STREQ(item.name, "abc");
+            EXPECT_STREQ(item.shortName, "A~1");
         }
     }
 }
