@@ -235,6 +235,24 @@ TEST(NtfsDamage, SeededOverARealVolume)
     if (RunUnix("[ -e /dev/fuse ] && command -v ntfs-3g >/dev/null") != 0)
         GTEST_SKIP() << "no FUSE device or no ntfs-3g tools on this machine";
     ASSERT_EQ(RunUnix("bash " VORUTA_SOURCE_DIR "/tests/ntfs/volumes.sh " + dir + " plain", 100), 0);
+    {
+        // The raw volume through a drive: let go once read, so that nothing
+        // keeps the drive in use afterwards.
+        ScratchDrive drive("");
+        ASSERT_TRUE(drive.Letter());
+        const std::string device = "\"$WINEPREFIX/dosdevices/" + std::string(1, drive.Letter() + 'a' - 'A') + "::\"";
+        ASSERT_EQ(RunUnix("ln -sn " + dir + "/plain.img " + device), 0);
+        {
+            Win32VolumeReader volume(drive.Letter());
+            std::uint8_t sector[512];
+            EXPECT_TRUE(volume.IsOpen() && volume.Read(0, sector, sizeof sector));
+        }
+        HANDLE alone = CreateFileA(WinPathOf(dir + "/plain.img").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                   nullptr);
+        EXPECT_NE(alone, INVALID_HANDLE_VALUE);
+        CloseHandle(alone);
+        RunUnix("rm -f " + device);
+    }
     DamagedImage image(WinPathOf(dir + "/plain.img"));
     ASSERT_TRUE(image.Open());
     const Scanned clean = Scan(image);
