@@ -154,11 +154,11 @@ bool ToCodePage(const wchar_t* wide, int wideLength, char* out, int outBytes)
     return !usedDefault && out[0] != '\0';
 }
 
-Win32DirectoryLister::Win32DirectoryLister() noexcept
+Win32DirectoryLister::Win32DirectoryLister(bool findCalls) noexcept
     // The high bit of the version is set on the Windows 9x family only.
     : wide((GetVersion() & 0x80000000u) == 0)
 {
-    if (wide) {
+    if (wide && !findCalls) {
         if (HMODULE kernel = GetModuleHandleA("kernel32.dll"))
             byHandleEx = reinterpret_cast<BOOL(WINAPI*)(HANDLE, int, void*, DWORD)>(
                 reinterpret_cast<void (*)()>(GetProcAddress(kernel, "GetFileInformationByHandleEx")));

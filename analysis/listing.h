@@ -87,7 +87,8 @@ public:
 // lists with the ANSI calls. Which one is fixed when the lister is made.
 class Win32DirectoryLister final : public DirectoryLister {
 public:
-    Win32DirectoryLister() noexcept;
+    // `findCalls`: the NT family's wide find calls alone, as before Vista.
+    explicit Win32DirectoryLister(bool findCalls = false) noexcept;
 
     bool Wide() const noexcept override { return wide; }
     Handle Open(const char* pattern) override;

@@ -252,21 +252,23 @@ TEST_F(Scan, EveryDirectoryListedOnceThroughItsRealName)
     EXPECT_EQ(named, 2) << "e-acute and i-diaeresis have no spelling in the code page";
 
     // A listing that fails leaves the lister wide: the next one still opens
-    // a name the code page cannot spell.
-    Win32DirectoryLister lister;
-    ASSERT_TRUE(lister.Wide());
-    std::wstring path = L"\\\\?\\" + std::wstring(1, static_cast<wchar_t>(drive.Letter())) + L":\\";
-    std::uint64_t id = 0;
-    EXPECT_EQ(lister.OpenWide((path + L"missing").c_str(), id), DirectoryLister::none);
-    const DirectoryLister::Handle listing = lister.OpenWide((path + L"caf\u00e9").c_str(), id);
-    ASSERT_NE(listing, DirectoryLister::none);
-    EXPECT_NE(id, 0u);
-    ListedItem item;
-    int files = 0;
-    while (lister.Next(listing, item))
-        files += !(item.attributes & FILE_ATTRIBUTE_DIRECTORY);
-    lister.Close(listing);
-    EXPECT_EQ(files, 1);
+    // a name the code page cannot spell, by handle or by the find calls.
+    for (const bool findCalls : {false, true}) {
+        Win32DirectoryLister lister(findCalls);
+        ASSERT_TRUE(lister.Wide());
+        std::wstring path = L"\\\\?\\" + std::wstring(1, static_cast<wchar_t>(drive.Letter())) + L":\\";
+        std::uint64_t id = 0;
+        EXPECT_EQ(lister.OpenWide((path + L"missing").c_str(), id), DirectoryLister::none);
+        const DirectoryLister::Handle listing = lister.OpenWide((path + L"caf\u00e9").c_str(), id);
+        ASSERT_NE(listing, DirectoryLister::none);
+        EXPECT_NE(id, 0u);
+        ListedItem item;
+        int files = 0;
+        while (lister.Next(listing, item))
+            files += !(item.attributes & FILE_ATTRIBUTE_DIRECTORY) && item.sizeLow == 4096;
+        lister.Close(listing);
+        EXPECT_EQ(files, 1) << "find calls " << findCalls;
+    }
 }
 
 TEST_F(Scan, OverlongPathsAreNeverWrittenPastTheField)
