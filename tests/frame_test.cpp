@@ -973,6 +973,14 @@ TEST_F(Frame, KeyStatePanesFollowTheLocks)
             EXPECT_EQ(frame->statusBar.GetPaneText(i + 1), locks.panes[i]) << "pane " << i + 1;
     }
     SetKeyboardState(saved);
+    // Each pane has room for its text ("SCRL" and a margin), left of the next.
+    RECT pane[5];
+    for (int i = 0; i < 5; ++i)
+        SendMessageA(frame->statusBar.GetSafeHwnd(), SB_GETRECT, i, reinterpret_cast<LPARAM>(&pane[i]));
+    for (int i = 1; i < 5; ++i) {
+        EXPECT_GT(pane[i].right - pane[i].left, 20) << "pane " << i;
+        EXPECT_GT(pane[i].left, pane[i - 1].left) << "pane " << i;
+    }
 }
 
 TEST_F(Frame, FocusGoesToTheView)
