@@ -210,20 +210,17 @@ Scanned Scan(DamagedImage& image)
     return result;
 }
 
-// Where the value of the first resident attribute `type` of `record` lies in
-// the image; 0 where it has none.
-std::uint64_t ValueAt(DamagedImage& image, std::uint64_t table, std::uint64_t record, std::uint32_t type)
+// Record `record` of the table at `table`, fixed up into `bytes`, and where
+// its first attribute `type` starts in it (0: nowhere).
+std::uint32_t AttributeOf(DamagedImage& image, std::uint64_t table, std::uint64_t record, std::uint32_t type,
+                          std::uint8_t (&bytes)[1024])
 {
-    std::uint8_t bytes[1024];
-    ntfs::RecordHeader header{};
-    if (!image.Read(table + record * 1024, bytes, sizeof bytes) || !ntfs::ApplyFixups(bytes, sizeof bytes) ||
-        !ntfs::ReadHeader(bytes, sizeof bytes, header))
+    if (!image.Read(table + record * 1024, bytes, 1024) || !ntfs::ApplyFixups(bytes, 1024))
         return 0;
-    ntfs::AttributeCursor cursor(bytes, header);
-    for (ntfs::Attribute a{}; cursor.Next(a);)
-        if (a.type == type && !a.nonResident)
-            return table + record * 1024 + static_cast<std::uint64_t>(a.value - bytes);
-    return 0;
+    std::uint32_t at = ntfs::Le16(bytes + 0x14);
+    while (at < 0x3C0 && ntfs::Le32(bytes + at) != type && ntfs::Le32(bytes + at + 4) >= 0x18)
+        at += ntfs::Le32(bytes + at + 4);
+    return at < 0x3C0 && ntfs::Le32(bytes + at) == type ? at : 0;
 }
 
 // Seeded damage over a real volume's records: a torn record leaves out its
@@ -282,44 +279,32 @@ TEST(NtfsDamage, SeededOverARealVolume)
     std::memcpy(&mftCluster, boot + 0x30, 8);
     const std::uint64_t table = mftCluster * 4096;
 
+    std::uint8_t b[1024];
+
     // $UpCase's run and last cluster number a cluster short of its 128 KiB:
     // refused, not read past.
-    std::uint8_t upcase[1024];
-    ASSERT_TRUE(image.Read(table + 10 * 1024, upcase, sizeof upcase));
-    std::uint32_t data = ntfs::Le16(upcase + 0x14);
-    while (data < 0x300 && ntfs::Le32(upcase + data) != 0x80)
-        data += ntfs::Le32(upcase + data + 4);
-    const std::uint32_t runs = data + ntfs::Le16(upcase + data + 0x20);
-    ASSERT_LT(runs, 0x1F0u);
-    ASSERT_GT(upcase[runs + 1], 1);
-    ASSERT_GT(upcase[data + 0x18], 0);
-    image.changed[table + 10 * 1024 + runs + 1] = static_cast<std::uint8_t>(upcase[runs + 1] - 1);
-    image.changed[table + 10 * 1024 + data + 0x18] = static_cast<std::uint8_t>(upcase[data + 0x18] - 1);
+    std::uint32_t where = AttributeOf(image, table, ntfs::upcaseRecord, ntfs::data, b);
+    const std::uint32_t run = where + ntfs::Le16(b + where + 0x20);
+    ASSERT_TRUE(where && run < 0x1F0 && b[run + 1] > 1 && b[where + 0x18] > 0);
+    image.changed[table + 10 * 1024 + run + 1] = static_cast<std::uint8_t>(b[run + 1] - 1);
+    image.changed[table + 10 * 1024 + where + 0x18] = static_cast<std::uint8_t>(b[where + 0x18] - 1);
     EXPECT_EQ(Scan(image).outcome, FileTableLister::Outcome::untrusted);
-
     image.changed.clear();
 
     // The records of the bitmap's last byte marked free, the last of them on
     // a bad sector: the read ends at the last record in use, and the names
     // those records held are left out.
-    std::uint8_t mft[1024];
-    ntfs::RecordHeader header{};
-    ASSERT_TRUE(image.Read(table, mft, sizeof mft));
-    ASSERT_TRUE(ntfs::ApplyFixups(mft, sizeof mft) && ntfs::ReadHeader(mft, sizeof mft, header));
-    std::uint64_t recordCount = 0, bitmapAt = 0;
-    ntfs::AttributeCursor cursor(mft, header);
-    for (ntfs::Attribute a{}; cursor.Next(a);) {
-        std::vector<ntfs::Run> pieces;
-        if (a.type == ntfs::data)
-            recordCount = a.dataBytes / 1024;
-        if (a.type == ntfs::bitmap && ntfs::DecodeRuns(a, 16383, pieces))
-            bitmapAt = pieces.at(0).lcn * 4096;
-    }
-    ASSERT_GT(bitmapAt, 0u);
-    const std::uint64_t freed = (recordCount - 1) / 8;
+    where = AttributeOf(image, table, 0, ntfs::data, b);
+    const std::uint64_t recordCount = ntfs::Le64(b + where + 0x30) / 1024;
+    where = AttributeOf(image, table, 0, ntfs::bitmap, b);
+    const std::uint8_t* runs = b + where + ntfs::Le16(b + where + 0x20);
+    ASSERT_TRUE(recordCount && where && b[where + 8] && (runs[0] & 0xF) + (runs[0] >> 4) <= 5);  // small runs, one piece
+    std::uint64_t bitmapAt = 0;
+    std::memcpy(&bitmapAt, runs + 1 + (runs[0] & 0xF), runs[0] >> 4);
+    const std::uint64_t freed = bitmapAt * 4096 + (recordCount - 1) / 8;
     std::uint8_t inUse = 0;
-    ASSERT_TRUE(image.Read(bitmapAt + freed, &inUse, 1));
-    image.changed[bitmapAt + freed] = 0;
+    ASSERT_TRUE(image.Read(freed, &inUse, 1));
+    image.changed[freed] = 0;
     image.unreadable = table + (recordCount - 1) * 1024;
     const Scanned cut = Scan(image);
     ASSERT_EQ(cut.outcome, FileTableLister::Outcome::read);
@@ -331,19 +316,19 @@ TEST(NtfsDamage, SeededOverARealVolume)
     // The folder of the 300 files given another parent: itself (a loop no
     // name joins to the root: skipped) or $Extend (the file system's own
     // folder: left out). Either way the folder and its files are not listed.
-    std::uint8_t reference[8];
-    ASSERT_TRUE(image.Read(ValueAt(image, table, files[0].first, ntfs::fileName), reference, sizeof reference));
-    const std::uint64_t many = ntfs::RecordOf(ntfs::Le64(reference));
-    const std::uint64_t parentAt = ValueAt(image, table, many, ntfs::fileName);
+    where = AttributeOf(image, table, files[0].first, ntfs::fileName, b);
+    const std::uint64_t many = ntfs::RecordOf(ntfs::Le64(b + where + ntfs::Le16(b + where + 0x14)));
+    where = AttributeOf(image, table, many, ntfs::fileName, b);
+    ASSERT_TRUE(where);
     for (const auto& [parent, skipped] : {std::pair{many, 1u}, std::pair{std::uint64_t{11}, 0u}}) {
         for (int i = 0; i < 6; ++i)
-            image.changed[parentAt + i] = static_cast<std::uint8_t>(parent >> (8 * i));
+            image.changed[table + many * 1024 + where + ntfs::Le16(b + where + 0x14) + i] = static_cast<std::uint8_t>(parent >> (8 * i));
         const Scanned moved = Scan(image);
         ASSERT_EQ(moved.outcome, FileTableLister::Outcome::read);
-        EXPECT_EQ(moved.skipped, skipped) << "parent " << parent;
-        EXPECT_EQ(moved.root.files, clean.root.files - 300) << "parent " << parent;
-        EXPECT_EQ(moved.root.dirs, clean.root.dirs - 1) << "parent " << parent;
+        EXPECT_EQ(std::tie(moved.skipped, moved.root.files, moved.root.dirs),
+                  std::tuple(skipped, clean.root.files - 300, clean.root.dirs - 1)) << "parent " << parent;
     }
+    image.changed.clear();
 
     std::mt19937 random(20261209);
     for (int round = 0; round < 120; ++round) {
