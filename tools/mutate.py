@@ -374,6 +374,19 @@ def generated_mutants(base, sample, seed):
     return mutants, len(candidates)
 
 
+def write_list(mutants, path):
+    """Writes generated mutants as a list, each found by its text, not its
+    line: the list reruns them after the tests (or the lines above) change."""
+    with open(path, "w", encoding="utf-8") as f:
+        for m in mutants:
+            with open(os.path.join(ROOT, m.path), encoding="utf-8") as source:
+                text = source.read()
+            before = len("\n".join(text.split("\n")[:m.line - 1]))
+            occurrence = sum(1 for match in pattern_of(m).finditer(text) if match.start() <= before + 1 + len(m.old[0]))
+            f.write(f"@ {m.path}#{occurrence}: {m.description} (generated at {m.source})\n"
+                    f"- {m.old[0].strip()}\n+ {m.new[0].strip()}\n\n")
+
+
 def run(command, log, timeout, cwd=None):
     """Runs `command` into `log`; the exit code, or None on a time-out. The
     whole process group goes on a time-out, Wine's processes included."""
@@ -551,6 +564,9 @@ def main():
                              "clones of their own")
     parser.add_argument("--first", type=int, default=1, metavar="N",
                         help="start with the N-th mutant (to go on with a run that was stopped)")
+    parser.add_argument("--survivors", metavar="FILE",
+                        help="with --diff or --all: write the survivors to FILE as a list, to rerun them by their "
+                             "text once the tests change")
     parser.add_argument("--only", action="append",
                         help="run only the mutants whose place (file:line), description or file contains this text "
                              "(repeatable)")
@@ -656,6 +672,8 @@ def main():
     for m in survived:
         print(f"  survived: {m.source}: {m.description}" + (f": {m.old[0].strip()}  =>  {m.new[0].strip()}"
                                                              if m.line else f" ({m.path})"))
+    if args.survivors and (args.diff or args.all):
+        write_list(survived, args.survivors)
     if git_status() != status_before:
         print("mutate: the tree is not as it was found:\n" + git_status(), file=sys.stderr)
         return 2
