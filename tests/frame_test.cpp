@@ -407,6 +407,7 @@ TEST_P(FrameDocking, ViewFillsWhatTheBarLeaves)
         break;
     }
     EXPECT_EQ(frame->toolBar.Side(), GetParam().side);
+    EXPECT_EQ(view.right, GetParam().side == DockSide::right ? bar.left : client.right) << "the view reaches the right";
     // Back on top, the view has moved: all of it is to be painted again, so
     // no picture of the bar stays behind in it.
     ValidateRect(frame->view, nullptr);
