@@ -433,6 +433,9 @@ TEST(Title, TrailByte5CIsNotASeparator)
     EntryTable table;
     test::BuildTree(table, {{-1, 1, ""}, {0, 1, "D:\\"}, {0, 0, ""}, {1, 1, "D:\\\x95\x5C"}});
     EXPECT_STREQ(ChartTitle(table, 3), "Voruta - D:\\\x95\x5C\\");
+    // An index outside the table names nothing.
+    EXPECT_STREQ(ChartTitle(table, -1), "Voruta - ");
+    EXPECT_STREQ(ChartTitle(table, 4), "Voruta - ");
 }
 
 TEST(Title, LongestPathGetsItsSeparator)
