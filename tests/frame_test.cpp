@@ -978,6 +978,7 @@ TEST_F(Frame, KeyStatePanesFollowTheLocks)
     RECT pane[5];
     for (int i = 0; i < 5; ++i)
         SendMessageA(frame->statusBar.GetSafeHwnd(), SB_GETRECT, i, reinterpret_cast<LPARAM>(&pane[i]));
+    EXPECT_GT(pane[0].bottom - pane[0].top, 14) << "as tall as a line of text";
     for (int i = 1; i < 5; ++i) {
         EXPECT_GT(pane[i].right - pane[i].left, 20) << "pane " << i;
         EXPECT_GT(pane[i].left, pane[i - 1].left) << "pane " << i;
