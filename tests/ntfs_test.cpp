@@ -277,8 +277,9 @@ TEST(NtfsDamage, SeededOverARealVolume)
     std::uint32_t where = AttributeOf(image, table, ntfs::upcaseRecord, ntfs::data, b);
     const std::uint32_t run = where + ntfs::Le16(b + where + 0x20);
     ASSERT_TRUE(where && run < 0x1F0 && b[run + 1] > 1 && b[where + 0x18] > 0);
-    image.changed[table + 10 * 1024 + run + 1] = static_cast<std::uint8_t>(b[run + 1] - 1);
-    image.changed[table + 10 * 1024 + where + 0x18] = static_cast<std::uint8_t>(b[where + 0x18] - 1);
+    const std::uint64_t upcase = table + ntfs::upcaseRecord * 1024;
+    image.changed[upcase + run + 1] = static_cast<std::uint8_t>(b[run + 1] - 1);
+    image.changed[upcase + where + 0x18] = static_cast<std::uint8_t>(b[where + 0x18] - 1);
     EXPECT_EQ(Scan(image).outcome, FileTableLister::Outcome::untrusted);
     image.changed.clear();
 

@@ -29,7 +29,8 @@ statement dropped, early return, flipped result, a guard that always or never
 holds, a used call's result replaced by 0, a literal at the edge of a 32-bit
 int) on the C++ lines added or altered since BASE in the product's folders,
 sampled with a seed so that the same seed on the same tree gives the same
-mutants. With --all they are generated from every C++ line of the product.
+mutants. With --all they are generated from every C++ line of the product,
+and from the shell scripts that a test runs.
 """
 
 import argparse
@@ -633,14 +634,14 @@ def main():
             try:
                 with open(target, "wb") as f:
                     f.write(mutated_text(m, original.decode("utf-8")).encode("utf-8"))
-                changed = None
-                if not runner.build():
+                built = runner.build()
+                changed = {name for name, digest in runner.programs().items() if unchanged.get(name) != digest} \
+                    if built else set()
+                if not built:
                     verdict = "invalid (does not build)"
-                elif m.path.endswith(CPP_SUFFIXES) and not (changed := {
-                        name for name, digest in runner.programs().items() if unchanged.get(name) != digest}):
+                elif m.path.endswith(CPP_SUFFIXES) and not changed:
                     verdict = "equivalent (every program built is the same, byte for byte)"
                 else:
-                    changed = changed or set()
                     failed = runner.confirmed_unit(related_tests(m.path)) if changed & set(UNIT_PROGRAMS) else None
                     if failed:
                         verdict = f"killed by {failed}"
